@@ -40,13 +40,14 @@ configure_build_test() { # name, extra cmake args...
 }
 
 leg_native() {
-  ensure cmake cmake g++ g++ libgtest-dev /usr/include/gtest/gtest.h binutils readelf
+  ensure cmake cmake g++ g++ libgtest-dev /usr/include/gtest/gtest.h binutils readelf \
+         pkgconf pkg-config groff-base groff clang clang++
   configure_build_test native
 }
 
 leg_aarch64() {
   ensure cmake cmake g++-aarch64-linux-gnu aarch64-linux-gnu-g++ qemu-user qemu-aarch64 \
-         googletest /usr/src/googletest/CMakeLists.txt binutils readelf
+         googletest /usr/src/googletest/CMakeLists.txt binutils readelf pkgconf pkg-config groff-base groff
   configure_build_test aarch64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/aarch64-linux-gnu.cmake"
 }
 

@@ -1,0 +1,71 @@
+# Install rules: the shared library with its SONAME link and development
+# link, both headers, the man page, a CMake package (kestrix::kestrix with a
+# version file) and a pkg-config file. Every installed path is relative to
+# the prefix, so `cmake --install --prefix DIR` may put the tree anywhere.
+
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+set(KESTRIX_INSTALL_CMAKEDIR "${CMAKE_INSTALL_LIBDIR}/cmake/kestrix"
+    CACHE STRING "Where the CMake package files go, relative to the prefix")
+set(KESTRIX_INSTALL_PKGCONFIGDIR "${CMAKE_INSTALL_LIBDIR}/pkgconfig"
+    CACHE STRING "Where kestrix.pc goes, relative to the prefix")
+
+install(TARGETS kestrix EXPORT kestrixTargets
+  LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}"
+  ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}"
+  RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}"
+  INCLUDES DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}")
+install(FILES
+  "${PROJECT_SOURCE_DIR}/include/kestrix.h"
+  "${PROJECT_SOURCE_DIR}/include/kestrix.hpp"
+  DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}")
+
+install(EXPORT kestrixTargets
+  NAMESPACE kestrix::
+  FILE kestrixTargets.cmake
+  DESTINATION "${KESTRIX_INSTALL_CMAKEDIR}")
+configure_package_config_file(
+  "${PROJECT_SOURCE_DIR}/cmake/kestrixConfig.cmake.in"
+  "${PROJECT_BINARY_DIR}/kestrixConfig.cmake"
+  INSTALL_DESTINATION "${KESTRIX_INSTALL_CMAKEDIR}")
+# A 2.x release may change what 1.x callers rely on; within 1.x, newer is fine.
+# The check also refuses a package built for another pointer size.
+write_basic_package_version_file(
+  "${PROJECT_BINARY_DIR}/kestrixConfigVersion.cmake"
+  COMPATIBILITY SameMajorVersion)
+install(FILES
+  "${PROJECT_BINARY_DIR}/kestrixConfig.cmake"
+  "${PROJECT_BINARY_DIR}/kestrixConfigVersion.cmake"
+  DESTINATION "${KESTRIX_INSTALL_CMAKEDIR}")
+
+# kestrix.pc finds the prefix from its own location (${pcfiledir}) unless the
+# library or pkg-config directory was given as an absolute path.
+if(IS_ABSOLUTE "${KESTRIX_INSTALL_PKGCONFIGDIR}")
+  set(KESTRIX_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
+else()
+  file(RELATIVE_PATH KESTRIX_PC_UP "/root/${KESTRIX_INSTALL_PKGCONFIGDIR}" "/root")
+  string(REGEX REPLACE "/$" "" KESTRIX_PC_UP "${KESTRIX_PC_UP}")
+  set(KESTRIX_PC_PREFIX "\${pcfiledir}/${KESTRIX_PC_UP}")
+endif()
+foreach(dir LIBDIR INCLUDEDIR)
+  if(IS_ABSOLUTE "${CMAKE_INSTALL_${dir}}")
+    set(KESTRIX_PC_${dir} "${CMAKE_INSTALL_${dir}}")
+  else()
+    set(KESTRIX_PC_${dir} "\${prefix}/${CMAKE_INSTALL_${dir}}")
+  endif()
+endforeach()
+configure_file("${PROJECT_SOURCE_DIR}/cmake/kestrix.pc.in"
+  "${PROJECT_BINARY_DIR}/kestrix.pc" @ONLY)
+install(FILES "${PROJECT_BINARY_DIR}/kestrix.pc"
+  DESTINATION "${KESTRIX_INSTALL_PKGCONFIGDIR}")
+
+# kestrix(3), and one page per function that sources it, so that
+# `man kestrix_sprintf` finds the same text.
+install(FILES "${PROJECT_SOURCE_DIR}/man/kestrix.3"
+  DESTINATION "${CMAKE_INSTALL_MANDIR}/man3")
+foreach(fn str hex dec vfnprintf fnprintf sprintf vsprintf)
+  file(WRITE "${PROJECT_BINARY_DIR}/man3/kestrix_${fn}.3" ".so man3/kestrix.3\n")
+  install(FILES "${PROJECT_BINARY_DIR}/man3/kestrix_${fn}.3"
+    DESTINATION "${CMAKE_INSTALL_MANDIR}/man3")
+endforeach()

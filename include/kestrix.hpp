@@ -1,0 +1,346 @@
+// kestrix.hpp: the C++20 interface to kestrix, header-only.
+//
+// The format is a compile-time string and the arguments a typed pack. Each
+// call is checked while it compiles:
+//   - the number of arguments equals the number of conversions that take one;
+//   - every conversion letter is one of c d i u x X p P s (or "%%");
+//   - each argument fits its conversion:
+//       %s                 a pointer to char, signed char, unsigned char or
+//                          char8_t (a string literal or char array decays to
+//                          one), or an object with c_str() (std::string);
+//       %c %d %i %u %x %X  an integer type, a character type, bool or an enum;
+//       %p %P              a pointer (object or function), nullptr or an
+//                          integer type;
+//     integers wider than 64 bits, floating point, std::string_view and
+//     other views without a terminating NUL are refused;
+//   - a '%' at the very end of the format, which the C interface would drop
+//     silently, is refused as well.
+// A call that breaks a rule does not compile; the diagnostic names the rule,
+// e.g. "call to non-constexpr function kestrix::format_error::
+// fewer_arguments_than_conversions()", and for an argument its position
+// ("[with int argument = 2]" or "<2>").
+//
+// Every argument is then widened to the one 64-bit value that the library
+// reads: signed integers are sign-extended, unsigned ones zero-extended,
+// character types (char, wchar_t, char8_t, char16_t, char32_t) are taken as
+// unsigned code units so a byte above 0x7F is the same value on every
+// platform, bool is 0 or 1, an enum goes through its underlying type, and a
+// pointer is converted to its address. The calls below then go to the C
+// functions of kestrix.h; nothing here is exported from the shared library.
+//
+//   char *kestrix::format_to(char *buf, fmt, args...)
+//       kestrix_sprintf: buf must hold the whole output and its NUL; returns
+//       the address of that NUL.
+//   std::size_t kestrix::format_to_n(char *buf, std::size_t size, fmt, args...)
+//       writes at most size bytes, the last of them a NUL when size > 0, and
+//       returns the length the whole output has (without its NUL), so the
+//       output was cut exactly when the result is >= size. buf may be null
+//       when size is 0.
+//   void kestrix::format(kestrix_out_fn out, void *ctx, fmt, args...)
+//       kestrix_fnprintf through a C sink.
+//   void kestrix::format(f, fmt, args...)
+//       through any callable f that takes the character as std::int32_t.
+//   kestrix::sink s{f}; s.out(), s.ctx()
+//       adapts a callable to the C sink type for any kestrix_ function.
+//
+// A function of your own can take a checked format too:
+//   template <class... Args>
+//   void log(kestrix::format_string<Args...> fmt, Args &&...args)
+//   { kestrix::format(to_log, nullptr, fmt, std::forward<Args>(args)...); }
+#ifndef KESTRIX_HPP
+#define KESTRIX_HPP
+
+#if __cplusplus < 202002L
+#error "kestrix.hpp needs C++20; from C or older C++ use kestrix.h"
+#endif
+
+#include "kestrix.h"
+
+#include <concepts>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <type_traits>
+#include <utility>
+
+namespace kestrix {
+
+// A call to one of these functions is how a bad call reports itself: each is
+// reached only while a format is checked during compilation, and since none
+// is constexpr, reaching one stops the compilation with its name.
+namespace format_error {
+inline void fewer_arguments_than_conversions() {}
+inline void more_arguments_than_conversions() {}
+inline void unknown_conversion_letter_expected_one_of_c_d_i_u_x_X_p_P_s() {}
+inline void percent_at_end_of_format_has_no_conversion_letter() {}
+template <int argument> void percent_s_needs_a_char_pointer_or_an_object_with_c_str() {}
+template <int argument> void percent_s_given_a_view_that_may_lack_its_nul_pass_data_or_c_str() {}
+template <int argument> void percent_c_d_i_u_x_X_need_an_integer_char_bool_or_enum() {}
+template <int argument> void percent_p_P_need_a_pointer_or_an_integer() {}
+template <int argument> void argument_is_wider_than_64_bits() {}
+} // namespace format_error
+
+namespace detail {
+
+template <class T>
+inline constexpr bool is_character =
+    std::is_same_v<T, char> || std::is_same_v<T, wchar_t> || std::is_same_v<T, char8_t> ||
+    std::is_same_v<T, char16_t> || std::is_same_v<T, char32_t>;
+
+template <class T>
+inline constexpr bool is_byte_character =
+    std::is_same_v<T, char> || std::is_same_v<T, signed char> ||
+    std::is_same_v<T, unsigned char> || std::is_same_v<T, char8_t>;
+
+template <class T>
+concept has_c_str = requires(const T &t) {
+    { t.c_str() } -> std::convertible_to<const char *>;
+};
+
+// data() and size() but no promise of a terminating NUL: std::string_view,
+// std::span, std::vector<char>, std::array<char, N>.
+template <class T>
+concept is_view = !has_c_str<T> && requires(const T &t) {
+    t.data();
+    t.size();
+};
+
+enum class kind { integer, wide_integer, enumeration, string, object_with_c_str, pointer, null, view, other };
+
+// T is the decayed type: arrays have become pointers, functions function pointers.
+template <class T>
+constexpr kind kind_of()
+{
+    if constexpr (std::is_integral_v<T>)
+        return sizeof(T) <= 8 ? kind::integer : kind::wide_integer;
+    else if constexpr (std::is_enum_v<T>)
+        return sizeof(T) <= 8 ? kind::enumeration : kind::wide_integer;
+    else if constexpr (std::is_null_pointer_v<T>)
+        return kind::null;
+    else if constexpr (std::is_pointer_v<T>) {
+        if constexpr (is_byte_character<std::remove_cv_t<std::remove_pointer_t<T>>>)
+            return kind::string;
+        else
+            return kind::pointer;
+    } else if constexpr (has_c_str<T>)
+        return kind::object_with_c_str;
+    else if constexpr (is_view<T>)
+        return kind::view;
+    else
+        return kind::other;
+}
+
+constexpr bool is_conversion(char c)
+{
+    switch (c) {
+    case 'c': case 'd': case 'i': case 'u': case 'x': case 'X': case 'p': case 'P': case 's':
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The letter of conversion number n (from 0) among those that take an
+// argument; the format has been found well-formed already.
+constexpr char conversion_letter(const char *fmt, std::size_t n)
+{
+    for (const char *p = fmt; *p; ++p) {
+        if (*p != '%')
+            continue;
+        ++p;
+        if (*p == '%')
+            continue;
+        if (n-- == 0)
+            return *p;
+    }
+    return '\0';
+}
+
+template <int argument, class Arg>
+constexpr void check_argument(char letter)
+{
+    constexpr kind k = kind_of<std::decay_t<Arg>>();
+    if constexpr (k == kind::wide_integer) {
+        format_error::argument_is_wider_than_64_bits<argument>();
+    } else {
+        switch (letter) {
+        case 's':
+            if (k == kind::view)
+                format_error::percent_s_given_a_view_that_may_lack_its_nul_pass_data_or_c_str<argument>();
+            else if (k != kind::string && k != kind::object_with_c_str)
+                format_error::percent_s_needs_a_char_pointer_or_an_object_with_c_str<argument>();
+            break;
+        case 'p':
+        case 'P':
+            if (k != kind::pointer && k != kind::string && k != kind::null && k != kind::integer)
+                format_error::percent_p_P_need_a_pointer_or_an_integer<argument>();
+            break;
+        default: // c d i u x X
+            if (k != kind::integer && k != kind::enumeration)
+                format_error::percent_c_d_i_u_x_X_need_an_integer_char_bool_or_enum<argument>();
+            break;
+        }
+    }
+}
+
+// Reads the format the way the library does: byte by byte up to the first
+// NUL, "%%" taking no argument and every other "%" and letter taking one.
+template <class... Args>
+constexpr void check_format(const char *fmt)
+{
+    std::size_t conversions = 0;
+    for (const char *p = fmt; *p; ++p) {
+        if (*p != '%')
+            continue;
+        ++p;
+        if (*p == '\0') {
+            format_error::percent_at_end_of_format_has_no_conversion_letter();
+            break;
+        }
+        if (*p == '%')
+            continue;
+        if (!is_conversion(*p))
+            format_error::unknown_conversion_letter_expected_one_of_c_d_i_u_x_X_p_P_s();
+        ++conversions;
+    }
+    if (conversions < sizeof...(Args))
+        format_error::more_arguments_than_conversions();
+    else if (conversions > sizeof...(Args))
+        format_error::fewer_arguments_than_conversions();
+    else
+        [&]<std::size_t... I>(std::index_sequence<I...>) {
+            (check_argument<static_cast<int>(I) + 1, Args>(conversion_letter(fmt, I)), ...);
+        }(std::index_sequence_for<Args...>{});
+}
+
+// The one 64-bit value that the library reads for an argument. The format
+// check has already refused every type that does not reach a branch here.
+template <class T>
+constexpr std::uint64_t widen(const T &v) noexcept
+{
+    if constexpr (std::is_volatile_v<T> && std::is_scalar_v<T>)
+        return widen(static_cast<std::remove_cv_t<T>>(v));
+    else if constexpr (std::is_array_v<T>)
+        return widen(&v[0]);
+    else if constexpr (std::is_function_v<T>)
+        return widen(&v);
+    else if constexpr (std::is_enum_v<T>)
+        return widen(static_cast<std::underlying_type_t<T>>(v));
+    else if constexpr (std::is_same_v<T, bool>)
+        return v ? 1u : 0u;
+    else if constexpr (is_character<T>)
+        return static_cast<std::make_unsigned_t<T>>(v);
+    else if constexpr (std::is_integral_v<T> && std::is_signed_v<T>)
+        return static_cast<std::uint64_t>(static_cast<std::int64_t>(v));
+    else if constexpr (std::is_integral_v<T>)
+        return static_cast<std::uint64_t>(v);
+    else if constexpr (std::is_null_pointer_v<T>)
+        return 0;
+    else if constexpr (std::is_pointer_v<T>)
+        return static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(v));
+    else
+        return widen(v.c_str());
+}
+
+// The sink behind format_to_n: stores while there is room for the
+// character and the closing NUL, and counts every character.
+struct bounded_buffer {
+    char *buf;
+    std::size_t size;
+    std::size_t length;
+
+    static void put(void *ctx, std::int32_t c) noexcept
+    {
+        bounded_buffer &b = *static_cast<bounded_buffer *>(ctx);
+        if (b.length + 1 < b.size)
+            b.buf[b.length] = static_cast<char>(c);
+        ++b.length;
+    }
+};
+
+} // namespace detail
+
+// A format checked against the argument types Args at compile time. It is
+// made implicitly from a string literal (or any constant char pointer) at
+// the call; a format that is not a constant does not compile.
+template <class... Args>
+class basic_format_string {
+public:
+    consteval basic_format_string(const char *fmt) : fmt_(fmt)
+    {
+        detail::check_format<Args...>(fmt);
+    }
+    constexpr const char *c_str() const noexcept { return fmt_; }
+
+private:
+    const char *fmt_;
+};
+
+// The format parameter type: Args is deduced from the arguments alone.
+template <class... Args>
+using format_string = basic_format_string<std::type_identity_t<Args>...>;
+
+// Adapts any callable f(std::int32_t) to the C sink: out() calls f through
+// ctx(). The sink refers to f, which must outlive its use.
+template <class F>
+    requires std::is_object_v<F> && std::invocable<F &, std::int32_t>
+class sink {
+public:
+    explicit sink(F &f) noexcept : f_(std::addressof(f)) {}
+    kestrix_out_fn out() const noexcept { return &call; }
+    void *ctx() const noexcept { return const_cast<void *>(static_cast<const void *>(f_)); }
+
+private:
+    static void call(void *ctx, std::int32_t c) { (*static_cast<F *>(ctx))(c); }
+    F *f_;
+};
+
+// Formats into buf, which must hold the whole output and its NUL (there is
+// no size: use format_to_n when it is not known to fit). Returns the address
+// of the terminating NUL, so the length is the result minus buf.
+template <class... Args>
+char *format_to(char *buf, format_string<Args...> fmt, Args &&...args)
+{
+    return kestrix_sprintf(buf, fmt.c_str(), detail::widen(args)...);
+}
+
+// Formats into buf, writing at most size bytes; when size > 0 the output is
+// always closed with a NUL, cut short if needed. Returns the length of the
+// whole output, which is >= size exactly when it was cut.
+template <class... Args>
+std::size_t format_to_n(char *buf, std::size_t size, format_string<Args...> fmt, Args &&...args)
+{
+    detail::bounded_buffer b{buf, size, 0};
+    kestrix_fnprintf(&detail::bounded_buffer::put, &b, fmt.c_str(), detail::widen(args)...);
+    if (size > 0)
+        buf[b.length < size ? b.length : size - 1] = '\0';
+    return b.length;
+}
+
+// Formats through a C sink and its context.
+template <class... Args>
+void format(kestrix_out_fn out, void *ctx, format_string<Args...> fmt, Args &&...args)
+{
+    kestrix_fnprintf(out, ctx, fmt.c_str(), detail::widen(args)...);
+}
+
+// Formats through any callable that takes the character as std::int32_t,
+// e.g. a lambda. An exception that it throws passes through the library to
+// the caller.
+template <class F, class... Args>
+    requires std::invocable<F &, std::int32_t>
+void format(F &&f, format_string<Args...> fmt, Args &&...args)
+{
+    if constexpr (std::is_function_v<std::remove_reference_t<F>>) {
+        auto *fp = &f;
+        sink s(fp);
+        kestrix_fnprintf(s.out(), s.ctx(), fmt.c_str(), detail::widen(args)...);
+    } else {
+        sink s(f);
+        kestrix_fnprintf(s.out(), s.ctx(), fmt.c_str(), detail::widen(args)...);
+    }
+}
+
+} // namespace kestrix
+
+#endif // KESTRIX_HPP

@@ -1,0 +1,189 @@
+# Installs kestrix into a scratch prefix and consumes it as an outside
+# project would. Run as `cmake -D... -P consume.cmake`, one MODE per test:
+#   install        cmake --install of the build tree into WORK_DIR/prefix,
+#                  then checks the installed files, links and SONAME
+#   find_package   configures, builds and runs consumer/ against the prefix
+#   version        find_package(kestrix 2.0) must refuse the 1.x package
+#   pkg_config     compiles consumer/ with only the flags of kestrix.pc
+#   fetchcontent   builds consumer/ with kestrix pulled in by FetchContent
+# Inputs: MODE SOURCE_DIR BUILD_DIR WORK_DIR CONFIG LIBDIR INCLUDEDIR MANDIR
+# GENERATOR C_COMPILER CXX_COMPILER, and where they apply READELF PKG_CONFIG
+# TOOLCHAIN_FILE SYSTEM_NAME SYSTEM_PROCESSOR EMULATOR ('|' between words).
+
+cmake_minimum_required(VERSION 3.18)
+
+set(prefix "${WORK_DIR}/prefix")
+set(consumer "${SOURCE_DIR}/tests/adoption/consumer")
+string(REPLACE "|" ";" emulator "${EMULATOR}")
+
+function(fail)
+  string(JOIN "" msg ${ARGN})
+  message(FATAL_ERROR "${msg}")
+endfunction()
+
+# Runs a command; stops with its output unless it exits 0. The output is
+# left in run_output.
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(NOT rc EQUAL 0)
+    string(JOIN " " cmd ${ARGN})
+    fail("command failed (${rc}): ${cmd}\n${out}")
+  endif()
+  set(run_output "${out}" PARENT_SCOPE)
+endfunction()
+
+# The cache entries that make a consumer build with the same toolchain.
+set(toolchain_args -G "${GENERATOR}"
+  "-DCMAKE_C_COMPILER=${C_COMPILER}" "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}")
+if(CONFIG)
+  list(APPEND toolchain_args "-DCMAKE_BUILD_TYPE=${CONFIG}")
+endif()
+if(TOOLCHAIN_FILE)
+  list(APPEND toolchain_args "-DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN_FILE}")
+endif()
+if(SYSTEM_NAME)
+  list(APPEND toolchain_args "-DCMAKE_SYSTEM_NAME=${SYSTEM_NAME}"
+    "-DCMAKE_SYSTEM_PROCESSOR=${SYSTEM_PROCESSOR}")
+endif()
+
+# Runs both consumer programs from dir and checks what they print.
+function(run_consumers dir)
+  foreach(prog consumer_c consumer_cpp)
+    set(exe "${dir}/${prog}")
+    if(NOT EXISTS "${exe}")
+      file(GLOB_RECURSE exe "${dir}/${prog}" "${dir}/*/${prog}")
+    endif()
+    run(${emulator} ${exe})
+    if(NOT run_output STREQUAL "${prog}: x=01FF s=ab d=-7\n")
+      fail("${prog} printed: ${run_output}")
+    endif()
+  endforeach()
+endfunction()
+
+function(build_consumer name)
+  set(bin "${WORK_DIR}/${name}")
+  file(REMOVE_RECURSE "${bin}")
+  run(${CMAKE_COMMAND} -S "${consumer}" -B "${bin}" ${toolchain_args} ${ARGN})
+  set(configure_output "${run_output}" PARENT_SCOPE)
+  run(${CMAKE_COMMAND} --build "${bin}" --config "${CONFIG}")
+  run_consumers("${bin}")
+endfunction()
+
+if(MODE STREQUAL "install")
+  file(REMOVE_RECURSE "${prefix}")
+  run(${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}" --config "${CONFIG}")
+
+  set(lib "${prefix}/${LIBDIR}")
+  foreach(f "${lib}/libkestrix.so.1.0.0" "${prefix}/${INCLUDEDIR}/kestrix.h"
+      "${prefix}/${INCLUDEDIR}/kestrix.hpp"
+      "${lib}/cmake/kestrix/kestrixConfig.cmake"
+      "${lib}/cmake/kestrix/kestrixConfigVersion.cmake"
+      "${lib}/cmake/kestrix/kestrixTargets.cmake" "${lib}/pkgconfig/kestrix.pc"
+      "${prefix}/${MANDIR}/man3/kestrix.3" "${prefix}/${MANDIR}/man3/kestrix_vfnprintf.3")
+    if(NOT EXISTS "${f}" OR IS_SYMLINK "${f}")
+      fail("not installed as a file: ${f}")
+    endif()
+  endforeach()
+  # The runtime link names the SONAME; the development link names that.
+  foreach(pair "libkestrix.so.1=libkestrix.so.1.0.0" "libkestrix.so=libkestrix.so.1")
+    string(REPLACE "=" ";" pair "${pair}")
+    list(GET pair 0 link)
+    list(GET pair 1 target)
+    if(NOT IS_SYMLINK "${lib}/${link}")
+      fail("${lib}/${link} is not a symbolic link")
+    endif()
+    file(READ_SYMLINK "${lib}/${link}" points_to)
+    if(NOT points_to STREQUAL target)
+      fail("${lib}/${link} points to ${points_to}, not ${target}")
+    endif()
+  endforeach()
+  # Nothing installed may point back into the source or build tree.
+  file(READ "${lib}/cmake/kestrix/kestrixTargets.cmake" targets)
+  file(READ "${lib}/pkgconfig/kestrix.pc" pc)
+  foreach(text targets pc)
+    foreach(tree "${BUILD_DIR}" "${SOURCE_DIR}")
+      string(FIND "${${text}}" "${tree}" at)
+      if(NOT at EQUAL -1)
+        fail("the installed ${text} file names ${tree}")
+      endif()
+    endforeach()
+  endforeach()
+
+  if(READELF)
+    run(${READELF} -W -d --dyn-syms "${lib}/libkestrix.so.1.0.0")
+    if(NOT run_output MATCHES "\\(SONAME\\)[^\n]*\\[libkestrix\\.so\\.1\\]")
+      fail("the installed library's SONAME is not libkestrix.so.1:\n${run_output}")
+    endif()
+    # Exactly the seven functions are defined and exported, whatever the
+    # C++ header adds on the caller's side.
+    string(REGEX MATCHALL "[^\n]+" lines "${run_output}")
+    set(exported "")
+    foreach(line IN LISTS lines)
+      if(line MATCHES "^ *[0-9]+: [0-9a-f]+ +[0-9]+ [A-Z]+ +(GLOBAL|WEAK) +[A-Z]+ +([0-9]+) ([^ ]+)$")
+        list(APPEND exported "${CMAKE_MATCH_3}")
+      endif()
+    endforeach()
+    list(SORT exported)
+    string(JOIN " " exported ${exported})
+    set(seven "kestrix_dec kestrix_fnprintf kestrix_hex kestrix_sprintf kestrix_str kestrix_vfnprintf kestrix_vsprintf")
+    if(NOT exported STREQUAL seven)
+      fail("the installed library exports: ${exported}")
+    endif()
+  endif()
+
+elseif(MODE STREQUAL "find_package")
+  # kestrix_DIR rather than CMAKE_PREFIX_PATH: a cross toolchain file may
+  # confine package searches to its sysroot.
+  build_consumer(find_package "-Dkestrix_DIR=${prefix}/${LIBDIR}/cmake/kestrix")
+  if(NOT configure_output MATCHES "kestrix 1\\.0\\.0 from ${prefix}/")
+    fail("find_package did not take the installed package:\n${configure_output}")
+  endif()
+
+elseif(MODE STREQUAL "version")
+  file(REMOVE_RECURSE "${WORK_DIR}/version")
+  execute_process(COMMAND ${CMAKE_COMMAND} -S "${consumer}" -B "${WORK_DIR}/version"
+    ${toolchain_args} "-Dkestrix_DIR=${prefix}/${LIBDIR}/cmake/kestrix" -DWANTED_VERSION=2.0
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(rc EQUAL 0 OR NOT out MATCHES "compatible with requested version \"2\\.0\""
+      OR NOT out MATCHES "kestrixConfig\\.cmake, version: 1\\.0\\.0")
+    fail("find_package(kestrix 2.0) did not refuse version 1.0.0 (${rc}):\n${out}")
+  endif()
+
+elseif(MODE STREQUAL "pkg_config")
+  if(NOT PKG_CONFIG)
+    message(FATAL_ERROR "pkg-config is not installed")
+  endif()
+  set(ENV{PKG_CONFIG_PATH} "${prefix}/${LIBDIR}/pkgconfig")
+  unset(ENV{PKG_CONFIG_LIBDIR})
+  unset(ENV{PKG_CONFIG_SYSROOT_DIR})
+  run(${PKG_CONFIG} --modversion kestrix)
+  if(NOT run_output STREQUAL "1.0.0\n")
+    fail("pkg-config --modversion kestrix: ${run_output}")
+  endif()
+  run(${PKG_CONFIG} --cflags kestrix)
+  separate_arguments(cflags UNIX_COMMAND "${run_output}")
+  run(${PKG_CONFIG} --libs kestrix)
+  separate_arguments(libs UNIX_COMMAND "${run_output}")
+  run(${PKG_CONFIG} --variable=libdir kestrix)
+  string(STRIP "${run_output}" libdir)
+  # The prefix is found from where kestrix.pc lies, wherever it was installed.
+  file(REAL_PATH "${libdir}" libdir_real)
+  file(REAL_PATH "${prefix}/${LIBDIR}" expected_real)
+  if(NOT libdir_real STREQUAL expected_real OR NOT cflags MATCHES "-I[^;]*${prefix}")
+    fail("kestrix.pc points elsewhere: libdir ${libdir}, cflags ${cflags}")
+  endif()
+  set(bin "${WORK_DIR}/pkg_config")
+  file(REMOVE_RECURSE "${bin}")
+  file(MAKE_DIRECTORY "${bin}")
+  run(${C_COMPILER} -std=c99 ${cflags} "${consumer}/consumer.c" -o "${bin}/consumer_c"
+    ${libs} "-Wl,-rpath,${libdir}")
+  run(${CXX_COMPILER} -std=c++20 ${cflags} "${consumer}/consumer.cpp" -o "${bin}/consumer_cpp"
+    ${libs} "-Wl,-rpath,${libdir}")
+  run_consumers("${bin}")
+
+elseif(MODE STREQUAL "fetchcontent")
+  build_consumer(fetchcontent -DCONSUME=fetchcontent "-DKESTRIX_SOURCE_DIR=${SOURCE_DIR}")
+
+else()
+  fail("unknown MODE ${MODE}")
+endif()

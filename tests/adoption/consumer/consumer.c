@@ -1,0 +1,16 @@
+/* Uses the C interface of an installed or fetched kestrix. */
+#include <kestrix.h>
+#include <stdio.h>
+#include <string.h>
+
+int main(void)
+{
+    char buf[64];
+    char *end = kestrix_sprintf(buf, "x=%x s=%s d=%d", (uint64_t)0x1FF, "ab", (int64_t)-7);
+    if (strcmp(buf, "x=01FF s=ab d=-7") != 0 || end != buf + strlen(buf)) {
+        fprintf(stderr, "kestrix_sprintf wrote \"%s\"\n", buf);
+        return 1;
+    }
+    printf("consumer_c: %s\n", buf);
+    return 0;
+}
