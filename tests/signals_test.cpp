@@ -162,9 +162,9 @@ TEST(Signals, HandlerOnSmallAltStackFormatsWhileInterruptedThreadFormats)
     EXPECT_EQ(main_wrong, 0) << "of " << iterations * 4;
     // The signals really did land inside the main thread's formatting.
     EXPECT_GT(during_main_call.load(), 0);
-    std::printf("signals: %d handled on the %zu-byte alternate stack, %d of them inside a main-thread call; "
-                "%llu main iterations\n",
-                handled.load(), sizeof altstack, during_main_call.load(),
+    std::printf("signals: %d handled, %d of them on the %zu-byte alternate stack and %d inside a main-thread "
+                "call; %llu main iterations\n",
+                handled.load(), handled.load() - off_altstack.load(), sizeof altstack, during_main_call.load(),
                 static_cast<unsigned long long>(iterations));
 }
 
