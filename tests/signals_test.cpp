@@ -157,8 +157,9 @@ TEST(Signals, HandlerOnSmallAltStackFormatsWhileInterruptedThreadFormats)
 
     EXPECT_EQ(handled.load(), kSignals);
     EXPECT_EQ(handler_wrong.load(), 0);
-    if (kHandlerOnAltStack)
+    if (kHandlerOnAltStack) {
         EXPECT_EQ(off_altstack.load(), 0);
+    }
     EXPECT_EQ(main_wrong, 0) << "of " << iterations * 4;
     // The signals really did land inside the main thread's formatting.
     EXPECT_GT(during_main_call.load(), 0);
