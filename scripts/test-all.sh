@@ -1,9 +1,18 @@
 #!/usr/bin/env bash
-# Runs every test of the library: the native build and the aarch64 cross
-# build under qemu-user. Installs what it needs from Debian's packages when
-# it is missing. Warnings in the library are errors.
+# Runs every test of the library. Installs what it needs from Debian's
+# packages when it is missing. Warnings in the library are errors.
 #
-# usage: scripts/test-all.sh [LEG...]    legs: native aarch64 (default: all)
+# usage: scripts/test-all.sh [LEG...]    (default: all legs, in this order)
+#   native    the test suite and the library inspection, host compiler
+#   aarch64   the same, cross built and run under qemu-user
+#   asan      the test suite with the library instrumented by Address- and
+#             UndefinedBehaviorSanitizer (clang); any report fails
+#   tsan      the test suite with the library instrumented by ThreadSanitizer
+#   valgrind  the native test executables under memcheck; any error fails
+#   fuzz      the libFuzzer target for KESTRIX_FUZZ_SECONDS (default 60) over
+#             fuzz/corpus; any finding fails and is kept under build-test/fuzz
+# The instrumented legs leave out the library inspection: an instrumented
+# library imports its sanitizer's runtime by design.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -27,7 +36,14 @@ ensure() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-configure_build_test() { # name, extra cmake args...
+# clang and its sanitizer and libFuzzer runtimes.
+ensure_clang() {
+  ensure clang clang
+  ensure "libclang-rt-$(clang -dumpversion | cut -d. -f1)-dev" \
+         "$(clang -print-resource-dir)/lib/linux/libclang_rt.fuzzer-$(uname -m).a"
+}
+
+configure_build() { # name, extra cmake args...
   local name=$1
   shift
   echo "== $name: configure"
@@ -35,24 +51,78 @@ configure_build_test() { # name, extra cmake args...
     { cat "$out/$name.configure.log"; return 1; }
   echo "== $name: build"
   cmake --build "$out/$name" -j "$jobs"
-  echo "== $name: test"
-  ctest --test-dir "$out/$name" --output-on-failure -j "$jobs"
+}
+
+run_ctest() { # name
+  echo "== $1: test"
+  ctest --test-dir "$out/$1" --output-on-failure -j "$jobs"
+  # The measured figures, which passing tests otherwise keep to the log.
+  grep -hE '^(stack bytes|signals:)' "$out/$1/Testing/Temporary/LastTest.log" | sed "s/^/== $1: /" || true
 }
 
 leg_native() {
   ensure cmake cmake g++ g++ libgtest-dev /usr/include/gtest/gtest.h binutils readelf \
          pkgconf pkg-config groff-base groff clang clang++
-  configure_build_test native
+  configure_build native
+  run_ctest native
 }
 
 leg_aarch64() {
   ensure cmake cmake g++-aarch64-linux-gnu aarch64-linux-gnu-g++ qemu-user qemu-aarch64 \
          googletest /usr/src/googletest/CMakeLists.txt binutils readelf pkgconf pkg-config groff-base groff
-  configure_build_test aarch64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/aarch64-linux-gnu.cmake"
+  configure_build aarch64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/aarch64-linux-gnu.cmake"
+  run_ctest aarch64
+}
+
+clang_args=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKESTRIX_BUILD_EXAMPLES=OFF)
+
+leg_asan() {
+  ensure cmake cmake libgtest-dev /usr/include/gtest/gtest.h
+  ensure_clang
+  configure_build asan "${clang_args[@]}" -DKESTRIX_SANITIZE=address,undefined
+  ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1 \
+  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 run_ctest asan
+}
+
+leg_tsan() {
+  ensure cmake cmake libgtest-dev /usr/include/gtest/gtest.h
+  ensure_clang
+  configure_build tsan "${clang_args[@]}" -DKESTRIX_SANITIZE=thread
+  TSAN_OPTIONS=halt_on_error=1 run_ctest tsan
+}
+
+# The native build's test executables, each run whole under memcheck.
+leg_valgrind() {
+  ensure cmake cmake g++ g++ libgtest-dev /usr/include/gtest/gtest.h valgrind valgrind
+  configure_build native
+  local exe log
+  for exe in kestrix-tests kestrix-interpose-test; do
+    echo "== valgrind: $exe"
+    log=$out/valgrind.$exe.log
+    valgrind --error-exitcode=99 --leak-check=full \
+      "$out/native/tests/$exe" >"$log" 2>&1 || { tail -60 "$log"; return 1; }
+    grep -hE 'tests? from .* ran|PASSED|ERROR SUMMARY' "$log"
+  done
+}
+
+leg_fuzz() {
+  ensure cmake cmake
+  ensure_clang
+  configure_build fuzz "${clang_args[@]}" -DKESTRIX_SANITIZE=address,undefined -DKESTRIX_BUILD_FUZZ=ON \
+    -DKESTRIX_BUILD_TESTS=OFF
+  local dir=$out/fuzz secs=${KESTRIX_FUZZ_SECONDS:-60}
+  mkdir -p "$dir/corpus" "$dir/findings"
+  echo "== fuzz: running for $secs s"
+  # New inputs go to the first directory; the seeds in the repo stay as they are.
+  "$dir/fuzz/kestrix-fuzz" -max_total_time="$secs" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+    -artifact_prefix="$dir/findings/" "$dir/corpus" "$root/fuzz/corpus" >"$dir/fuzz.log" 2>&1 ||
+    { tail -40 "$dir/fuzz.log"; echo "== fuzz: finding kept in $dir/findings"; return 1; }
+  grep -hE '^stat::(number_of_executed_units|average_exec_per_sec|new_units_added)' "$dir/fuzz.log" |
+    sed 's/^/== fuzz: /'
 }
 
 legs=("$@")
-[ ${#legs[@]} -gt 0 ] || legs=(native aarch64)
+[ ${#legs[@]} -gt 0 ] || legs=(native aarch64 asan tsan valgrind fuzz)
 mkdir -p "$out"
 for leg in "${legs[@]}"; do
   declare -F "leg_$leg" >/dev/null || { echo "unknown leg: $leg"; exit 2; }
