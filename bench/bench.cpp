@@ -11,6 +11,7 @@
 
 #include <kestrix.h>
 
+#include <gnu/libc-version.h>
 #include <sys/utsname.h>
 
 #include <cinttypes>
@@ -22,6 +23,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -275,7 +277,11 @@ std::string machine()
         }
     utsname u{};
     uname(&u);
-    return (model.empty() ? std::string("unknown CPU") : model) + ", " + u.machine;
+    char rest[200];
+    std::snprintf(rest, sizeof rest, ", %s, %u logical CPUs; glibc %s, compiler %s, {fmt} %d.%d.%d", u.machine,
+                  std::thread::hardware_concurrency(), gnu_get_libc_version(), __VERSION__, FMT_VERSION / 10000,
+                  FMT_VERSION / 100 % 100, FMT_VERSION % 100);
+    return (model.empty() ? std::string("unknown CPU") : model) + rest;
 }
 
 void print_ratios(const std::map<std::string, double> &t)
