@@ -71,6 +71,9 @@ struct DigitPairs {
 };
 static constexpr DigitPairs kPairs{};
 
+static constexpr char kHexDigits[16] = {'0', '1', '2', '3', '4', '5', '6', '7',
+                                        '8', '9', 'A', 'B', 'C', 'D', 'E', 'F'};
+
 // Calls between exported functions below go through their exported names on
 // purpose: an interposed definition replaces them for the library's own calls.
 
@@ -108,8 +111,8 @@ extern "C" void kestrix_hex(kestrix_out_fn out, void *ctx, uint64_t value, int32
     *p = '\0';
     do {
         p -= 2;
-        p[0] = "0123456789ABCDEF"[(value >> 4) & 0xF];
-        p[1] = "0123456789ABCDEF"[value & 0xF];
+        p[0] = kHexDigits[(value >> 4) & 0xF];
+        p[1] = kHexDigits[value & 0xF];
         value >>= 8;
     } while (--n);
     kestrix_str(out, ctx, p);
