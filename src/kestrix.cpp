@@ -19,33 +19,104 @@ static void _kestrix_out_char(void *ctx, int32_t c)
     ++*cursor;
 }
 
+// Nobody outside the library can observe a call to the buffer sink, so when
+// it is the sink the interpreter and kestrix_str store straight at the cursor,
+// byte for byte what the sink would have stored. Calls between exported
+// functions still go through their exported names.
+static inline bool is_buffer_sink(kestrix_out_fn out)
+{
+    return out == _kestrix_out_char;
+}
+
+// One character through the sink, or straight into the buffer.
+static inline void put(kestrix_out_fn out, void *ctx, int32_t c)
+{
+    if (is_buffer_sink(out))
+        _kestrix_out_char(ctx, c);
+    else
+        out(ctx, c);
+}
+
+// Copies bytes from p to d up to the first byte for which stop() holds and
+// returns that byte; p is left at it and d past the last byte copied. Each
+// byte is read only once the one before it has been found not to stop the
+// copy, so nothing past a terminating NUL is ever read. Unrolled, the loop
+// branches back once per eight bytes.
+template <typename Stop>
+static inline uint32_t copy_run(const unsigned char *&p, char *&d, Stop stop)
+{
+    for (;; p += 8, d += 8) {
+#pragma GCC unroll 8
+        for (int k = 0; k < 8; ++k) {
+            const uint32_t c = p[k];
+            if (stop(c)) {
+                p += k, d += k;
+                return c;
+            }
+            d[k] = static_cast<char>(c);
+        }
+    }
+}
+
+// "00" "01" ... "99": decimal digits two at a time.
+struct DigitPairs {
+    char d[200];
+    constexpr DigitPairs() : d()
+    {
+        for (int i = 0; i < 100; ++i) {
+            d[2 * i] = static_cast<char>('0' + i / 10);
+            d[2 * i + 1] = static_cast<char>('0' + i % 10);
+        }
+    }
+};
+static constexpr DigitPairs kPairs{};
+
+static constexpr char kHexDigits[16] = {'0', '1', '2', '3', '4', '5', '6', '7',
+                                        '8', '9', 'A', 'B', 'C', 'D', 'E', 'F'};
+
 // Calls between exported functions below go through their exported names on
 // purpose: an interposed definition replaces them for the library's own calls.
+
+// kestrix_str through a caller's sink: one call per byte. Kept out of line
+// so that the buffer path of kestrix_str saves no registers.
+__attribute__((noinline)) static void str_to_sink(kestrix_out_fn out, void *ctx, const unsigned char *p)
+{
+    for (; *p; ++p)
+        out(ctx, *p);
+}
 
 extern "C" void kestrix_str(kestrix_out_fn out, void *ctx, const char *str)
 {
     if (!str)
         str = "(null)";
     // Bytes are read unsigned so 0x80..0xFF reach the sink as 128..255
-    // whatever the signedness of plain char.
-    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(str); *p; ++p)
-        out(ctx, *p);
+    // whatever the signedness of plain char. One byte at a time: nothing
+    // past the terminating NUL is ever read.
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(str);
+    if (!is_buffer_sink(out))
+        return str_to_sink(out, ctx, p);
+    char **cursor = static_cast<char **>(ctx);
+    char *d = *cursor;
+    copy_run(p, d, [](uint32_t b) { return b == '\0'; });
+    *cursor = d;
 }
 
 extern "C" void kestrix_hex(kestrix_out_fn out, void *ctx, uint64_t value, int32_t nbytes)
 {
     // nbytes - 1 as unsigned is below 8 exactly when nbytes is 1..8; zero,
-    // negative and oversized widths all fall back to the full 16 digits.
-    const uint32_t last = static_cast<uint32_t>(nbytes) - 1u < 8u
-                              ? 2u * static_cast<uint32_t>(nbytes) - 1u
-                              : 15u;
+    // negative and oversized widths all fall back to the full 8 bytes.
+    uint32_t n = static_cast<uint32_t>(nbytes) - 1u < 8u ? static_cast<uint32_t>(nbytes) : 8u;
     char buf[17];
     char *p = buf + 16;
     *p = '\0';
-    for (uint32_t k = 0; k <= last; ++k) {
-        *--p = "0123456789ABCDEF"[value & 0xF];
-        value >>= 4;
-    }
+    // Kept a loop: -O3 would unroll it into a few hundred more bytes.
+#pragma GCC unroll 1
+    do {
+        p -= 2;
+        p[0] = kHexDigits[(value >> 4) & 0xF];
+        p[1] = kHexDigits[value & 0xF];
+        value >>= 8;
+    } while (--n);
     kestrix_str(out, ctx, p);
 }
 
@@ -57,10 +128,21 @@ extern "C" void kestrix_dec(kestrix_out_fn out, void *ctx, uint64_t value, int32
     char buf[21]; // UINT64_MAX has 20 digits
     char *p = buf + 20;
     *p = '\0';
-    do {
-        *--p = static_cast<char>('0' + m % 10);
-        m /= 10;
-    } while (m);
+    while (m >= 100) {
+        const uint64_t q = m / 100;
+        const uint32_t r = static_cast<uint32_t>(m - q * 100);
+        m = q;
+        p -= 2;
+        p[0] = kPairs.d[2 * r];
+        p[1] = kPairs.d[2 * r + 1];
+    }
+    if (m >= 10) {
+        p -= 2;
+        p[0] = kPairs.d[2 * m];
+        p[1] = kPairs.d[2 * m + 1];
+    } else {
+        *--p = static_cast<char>('0' + m);
+    }
     if (negative)
         out(ctx, '-');
     kestrix_str(out, ctx, p);
@@ -69,53 +151,63 @@ extern "C" void kestrix_dec(kestrix_out_fn out, void *ctx, uint64_t value, int32
 extern "C" void kestrix_vfnprintf(kestrix_out_fn out, void *ctx, const char *fmt, va_list args)
 {
     const unsigned char *p = reinterpret_cast<const unsigned char *>(fmt);
+    const bool buffer = is_buffer_sink(out);
     for (;;) {
-        const uint32_t c = p[0];
+        // The run of ordinary bytes up to the next '%' or the end. In text
+        // most bytes lie above '%', so one test passes them.
+        uint32_t c;
+        if (buffer) {
+            char **cursor = static_cast<char **>(ctx);
+            char *d = *cursor;
+            c = copy_run(p, d, [](uint32_t b) { return __builtin_expect(b <= '%', 0) && (b == '\0' || b == '%'); });
+            *cursor = d;
+        } else {
+            for (c = *p; c != '\0' && c != '%'; c = *++p)
+                out(ctx, static_cast<int32_t>(c));
+        }
         if (c == '\0')
             return;
-        if (c != '%') {
-            out(ctx, static_cast<int32_t>(c));
-            ++p;
-            continue;
-        }
         const uint32_t n = p[1];
         if (n == '\0') // a lone '%' at the end writes nothing and reads nothing
             return;
         p += 2;
-        if (n == '%') {
-            out(ctx, '%');
-            continue;
+        // A conversion that writes one character lands at the end of the
+        // loop with it in ch; the others call their emitter and go on.
+        uint32_t ch = '%';
+        if (n != '%') {
+            // The argument is read before the letter is examined further, so
+            // an unknown letter consumes its argument like any other.
+            const uint64_t v = va_arg(args, uint64_t);
+            int32_t width = 8;
+            switch (n) {
+            case 'd':
+            case 'i':
+            case 'u':
+                // n ^ 'u' is 0 for 'u' and nonzero (0x11, 0x1C) for 'd' and 'i'.
+                kestrix_dec(out, ctx, v, static_cast<int32_t>(n ^ 'u'));
+                continue;
+            case 'x':
+            case 'X':
+                // Smallest of 1, 2 or 4 bytes that holds v; else 0, which the
+                // hex emitter widens to 16 digits. There is no 3-byte width.
+                width = v <= 0xFFu ? 1 : v <= 0xFFFFu ? 2 : v <= 0xFFFFFFFFu ? 4 : 0;
+                [[fallthrough]];
+            case 'p':
+            case 'P':
+                kestrix_hex(out, ctx, v, width);
+                continue;
+            case 's':
+                kestrix_str(out, ctx, reinterpret_cast<const char *>(static_cast<uintptr_t>(v)));
+                continue;
+            case 'c':
+                ch = static_cast<uint32_t>(v);
+                break;
+            default:
+                ch = '?';
+                break;
+            }
         }
-        // The argument is read before the letter is examined further, so an
-        // unknown letter consumes its argument like any other conversion.
-        const uint64_t v = va_arg(args, uint64_t);
-        switch (n) {
-        case 'd':
-        case 'i':
-        case 'u':
-            // n ^ 'u' is 0 for 'u' and nonzero (0x11, 0x1C) for 'd' and 'i'.
-            kestrix_dec(out, ctx, v, static_cast<int32_t>(n ^ 'u'));
-            break;
-        case 'x':
-        case 'X':
-            // Smallest of 1, 2 or 4 bytes that holds v; else 0, which the hex
-            // emitter widens to 16 digits. There is no 3-byte width.
-            kestrix_hex(out, ctx, v, v <= 0xFFu ? 1 : v <= 0xFFFFu ? 2 : v <= 0xFFFFFFFFu ? 4 : 0);
-            break;
-        case 'p':
-        case 'P':
-            kestrix_hex(out, ctx, v, 8);
-            break;
-        case 'c':
-            out(ctx, static_cast<int32_t>(static_cast<uint32_t>(v)));
-            break;
-        case 's':
-            kestrix_str(out, ctx, reinterpret_cast<const char *>(static_cast<uintptr_t>(v)));
-            break;
-        default:
-            out(ctx, '?');
-            break;
-        }
+        put(out, ctx, static_cast<int32_t>(ch));
     }
 }
 

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Builds and runs the benchmark of kestrix beside the host's snprintf,
+# stb_sprintf and {fmt}, installing Debian's packages for them when missing.
+# Prints every run, then the table of median ratios from this one run.
+#
+# usage: scripts/bench.sh [BENCHMARK FLAGS...]
+#   default flags: --benchmark_repetitions=5 --benchmark_min_time=0.2
+#   e.g. scripts/bench.sh --benchmark_filter='^(dec|hex)/'
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=${KESTRIX_BENCH_DIR:-$root/build-bench}
+
+missing=()
+for pair in cmake:/usr/bin/cmake g++:/usr/bin/g++ libbenchmark-dev:/usr/include/benchmark/benchmark.h \
+            libfmt-dev:/usr/include/fmt/format.h libstb-dev:/usr/include/stb/stb_sprintf.h; do
+  [ -e "${pair#*:}" ] || missing+=("${pair%%:*}")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "== installing: ${missing[*]}"
+  sudo=
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+cmake -S "$root" -B "$out" -DKESTRIX_BUILD_BENCH=ON -DKESTRIX_BUILD_TESTS=OFF -DKESTRIX_BUILD_EXAMPLES=OFF >/dev/null
+cmake --build "$out" -j 2 --target kestrix-bench
+[ $# -gt 0 ] || set -- --benchmark_repetitions=5 --benchmark_min_time=0.2
+exec "$out/bench/kestrix-bench" --benchmark_enable_random_interleaving=true \
+     --benchmark_report_aggregates_only=true "$@"

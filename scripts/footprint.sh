@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# Prints the library's footprint on x86-64 and aarch64 as Markdown: .text
+# bytes of the shared library, each function's code bytes, and each
+# function's stack frame from -fstack-usage, plus the deepest call chains.
+# Builds the library alone, as the default build does (RelWithDebInfo), with
+# -fstack-usage added; installs the aarch64 cross compiler when missing.
+# Exits non-zero when aarch64 .text exceeds 2,048 bytes.
+#
+# usage: scripts/footprint.sh
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=${KESTRIX_FOOTPRINT_DIR:-$root/build-footprint}
+limit=2048
+
+missing=()
+command -v cmake >/dev/null || missing+=(cmake)
+command -v g++ >/dev/null || missing+=(g++)
+command -v readelf >/dev/null && command -v c++filt >/dev/null || missing+=(binutils)
+command -v aarch64-linux-gnu-g++ >/dev/null || missing+=(g++-aarch64-linux-gnu)
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "== installing: ${missing[*]}" >&2
+  sudo=
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
+fi
+
+build() { # name, extra cmake args...
+  local name=$1
+  shift
+  cmake -S "$root" -B "$out/$name" -DKESTRIX_BUILD_TESTS=OFF -DKESTRIX_BUILD_EXAMPLES=OFF \
+        -DCMAKE_CXX_FLAGS=-fstack-usage "$@" >"$out/$name.configure.log" 2>&1 ||
+    { cat "$out/$name.configure.log" >&2; exit 1; }
+  cmake --build "$out/$name" --target kestrix -j 2 >"$out/$name.build.log" 2>&1 ||
+    { cat "$out/$name.build.log" >&2; exit 1; }
+}
+
+# "name bytes" per line: .text of the library, then each function's code.
+text_bytes() {
+  local hex
+  hex=$(readelf -W -S "$1" | sed 's/^ *\[ *[0-9]*\] //' | awk '$1 == ".text" {print $5}')
+  echo $((16#$hex))
+}
+function_bytes() {
+  readelf -W -s "$1" | awk '$4 == "FUNC" && $7 != "UND" {print $8, $3}' | sed 's/@.*//' | sort -u |
+    while read -r sym size; do echo "$(echo "$sym" | c++filt | sed 's/(.*//') $size"; done
+}
+# "name bytes" per function from the .su file; the name is read from the
+# source at the reported line and column (GCC garbles variadic names there).
+frame_bytes() {
+  local su=$1 src=$root/src/kestrix.cpp
+  while IFS=$'\t' read -r where bytes _; do
+    local line col
+    line=$(echo "$where" | sed -E 's/.*:([0-9]+):([0-9]+):.*/\1/')
+    col=$(echo "$where" | sed -E 's/.*:([0-9]+):([0-9]+):.*/\2/')
+    echo "$(sed -n "${line}p" "$src" | cut -c"$col"- | grep -oE '^[A-Za-z_][A-Za-z0-9_]*') $bytes"
+  done <"$su"
+}
+lookup() { awk -v n="$1" '$1 == n {print $2; exit}' <<<"$2"; }
+
+mkdir -p "$out"
+build x86-64
+build aarch64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/aarch64-linux-gnu.cmake"
+
+declare -A text fns frames
+for arch in x86-64 aarch64; do
+  lib=$out/$arch/libkestrix.so
+  su=$(find "$out/$arch" -name 'kestrix.cpp.su' | head -n 1)
+  [ -f "$lib" ] && [ -n "$su" ] || { echo "no library or stack usage for $arch" >&2; exit 1; }
+  text[$arch]=$(text_bytes "$lib")
+  fns[$arch]=$(function_bytes "$lib")
+  frames[$arch]=$(frame_bytes "$su")
+done
+
+echo "| | x86-64 | aarch64 |"
+echo "|---|---:|---:|"
+echo "| .text of libkestrix.so, bytes | ${text[x86-64]} | ${text[aarch64]} |"
+echo
+echo "| function | x86-64 code | x86-64 stack frame | aarch64 code | aarch64 stack frame |"
+echo "|---|---:|---:|---:|---:|"
+names=$(for a in x86-64 aarch64; do echo "${frames[$a]}"; done | awk '{print $1}' | awk '!seen[$0]++')
+for f in $names; do
+  echo "| \`$f\` | $(lookup "$f" "${fns[x86-64]}") | $(lookup "$f" "${frames[x86-64]}") |" \
+       "$(lookup "$f" "${fns[aarch64]}") | $(lookup "$f" "${frames[aarch64]}") |"
+done
+echo
+chain() { # arch, functions...
+  local arch=$1 sum=0 f
+  shift
+  for f in "$@"; do sum=$((sum + $(lookup "$f" "${frames[$arch]}"))); done
+  echo "$sum"
+}
+buffer_chain="kestrix_sprintf kestrix_vfnprintf kestrix_dec kestrix_str"
+sink_chain="kestrix_fnprintf kestrix_vfnprintf kestrix_dec kestrix_str str_to_sink"
+echo "| deepest call chain, sum of its frames in bytes | x86-64 | aarch64 |"
+echo "|---|---:|---:|"
+echo "| ${buffer_chain// / → } | $(chain x86-64 $buffer_chain) | $(chain aarch64 $buffer_chain) |"
+echo "| ${sink_chain// / → } | $(chain x86-64 $sink_chain) | $(chain aarch64 $sink_chain) |"
+
+if [ "${text[aarch64]}" -gt "$limit" ]; then
+  echo "aarch64 .text is ${text[aarch64]} bytes, above $limit" >&2
+  exit 1
+fi
