@@ -51,6 +51,12 @@ for s in .eh_frame .eh_frame_hdr; do
   [ -n "$sz" ] && [ "$((0x$sz))" -gt 0 ] && ok "$s present" || fail "$s missing: no unwind tables"
 done
 
+# Tiny: the aarch64 code stays within 2 KiB.
+if [ "$arch" = aarch64 ]; then
+  text=$((0x$(size_of .text)))
+  [ "$text" -le 2048 ] && ok ".text is $text bytes (at most 2048)" || fail ".text is $text bytes, over 2048"
+fi
+
 # Calls between exported functions go through the PLT (interposable).
 rel=$(readelf -W -r "$lib")
 for f in kestrix_str kestrix_vfnprintf kestrix_hex kestrix_dec; do
