@@ -3,7 +3,7 @@
 # needs nothing, has no writable data, no init code, no text relocations, an
 # executable-free stack, unwind tables, load-time binding, interposable
 # internal calls, and no FP/SIMD register use.
-# usage: inspect_library.sh LIB ARCH OBJDUMP SOURCE_DIR
+# usage: check_library.sh LIB ARCH OBJDUMP SOURCE_DIR
 set -u
 lib=$1 arch=$2 objdump=$3 src=$4
 failures=0
