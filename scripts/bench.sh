@@ -11,18 +11,9 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${KESTRIX_BENCH_DIR:-$root/build-bench}
 
-missing=()
-for pair in cmake:/usr/bin/cmake g++:/usr/bin/g++ libbenchmark-dev:/usr/include/benchmark/benchmark.h \
-            libfmt-dev:/usr/include/fmt/format.h libstb-dev:/usr/include/stb/stb_sprintf.h; do
-  [ -e "${pair#*:}" ] || missing+=("${pair%%:*}")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "== installing: ${missing[*]}"
-  sudo=
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+. "$root/scripts/ensure.sh"
+ensure cmake cmake g++ g++ libbenchmark-dev /usr/include/benchmark/benchmark.h \
+       libfmt-dev /usr/include/fmt/format.h libstb-dev /usr/include/stb/stb_sprintf.h
 
 cmake -S "$root" -B "$out" -DKESTRIX_BUILD_BENCH=ON -DKESTRIX_BUILD_TESTS=OFF -DKESTRIX_BUILD_EXAMPLES=OFF >/dev/null
 cmake --build "$out" -j 2 --target kestrix-bench

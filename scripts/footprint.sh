@@ -13,18 +13,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 out=${KESTRIX_FOOTPRINT_DIR:-$root/build-footprint}
 limit=2048
 
-missing=()
-command -v cmake >/dev/null || missing+=(cmake)
-command -v g++ >/dev/null || missing+=(g++)
-command -v readelf >/dev/null && command -v c++filt >/dev/null || missing+=(binutils)
-command -v aarch64-linux-gnu-g++ >/dev/null || missing+=(g++-aarch64-linux-gnu)
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "== installing: ${missing[*]}" >&2
-  sudo=
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
-fi
+. "$root/scripts/ensure.sh"
+ensure cmake cmake g++ g++ binutils readelf binutils c++filt g++-aarch64-linux-gnu aarch64-linux-gnu-g++
 
 build() { # name, extra cmake args...
   local name=$1

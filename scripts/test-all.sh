@@ -19,22 +19,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 out=${KESTRIX_TEST_DIR:-$root/build-test}
 jobs=${KESTRIX_JOBS:-2}
 
-# Installs the Debian packages whose marker command or file is missing.
-ensure() {
-  local missing=() pkg marker
-  while [ $# -gt 0 ]; do
-    pkg=$1 marker=$2
-    shift 2
-    if [[ $marker == /* ]]; then [ -e "$marker" ] || missing+=("$pkg")
-    else command -v "$marker" >/dev/null 2>&1 || missing+=("$pkg"); fi
-  done
-  [ ${#missing[@]} -eq 0 ] && return 0
-  echo "== installing: ${missing[*]}"
-  local sudo=
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-}
+. "$root/scripts/ensure.sh"
 
 # clang and its sanitizer and libFuzzer runtimes.
 ensure_clang() {
