@@ -70,8 +70,11 @@ function(build_consumer name)
 endfunction()
 
 if(MODE STREQUAL "install")
-  file(REMOVE_RECURSE "${prefix}")
-  run(${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}" --config "${CONFIG}")
+  # Installed elsewhere and then moved into place: every consumer below uses
+  # a tree that no longer sits where it was installed.
+  file(REMOVE_RECURSE "${prefix}" "${WORK_DIR}/staging")
+  run(${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${WORK_DIR}/staging" --config "${CONFIG}")
+  file(RENAME "${WORK_DIR}/staging" "${prefix}")
 
   set(lib "${prefix}/${LIBDIR}")
   foreach(f "${lib}/libkestrix.so.1.0.0" "${prefix}/${INCLUDEDIR}/kestrix.h"
