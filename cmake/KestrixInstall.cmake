@@ -1,6 +1,7 @@
 # Install rules: the shared library with its SONAME link and development
-# link, both headers, the man page, a CMake package (kestrix::kestrix with a
-# version file) and a pkg-config file. Every installed path is relative to
+# link, the static archive beside it, both headers, the man page, a CMake
+# package (kestrix::kestrix and kestrix::kestrix_static, with a version file)
+# and a pkg-config file. Every installed path is relative to
 # the prefix, so `cmake --install --prefix DIR` may put the tree anywhere.
 
 include(GNUInstallDirs)
@@ -11,7 +12,7 @@ set(KESTRIX_INSTALL_CMAKEDIR "${CMAKE_INSTALL_LIBDIR}/cmake/kestrix"
 set(KESTRIX_INSTALL_PKGCONFIGDIR "${CMAKE_INSTALL_LIBDIR}/pkgconfig"
     CACHE STRING "Where kestrix.pc goes, relative to the prefix")
 
-install(TARGETS kestrix EXPORT kestrixTargets
+install(TARGETS kestrix kestrix_static EXPORT kestrixTargets
   LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}"
   ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}"
   RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Prints the library's footprint on x86-64 and aarch64 as Markdown: .text
-# bytes of the shared library, each function's code bytes, and each
+# bytes of the shared library and of the archive, each function's code bytes, and each
 # function's stack frame from -fstack-usage, plus the deepest call chains.
 # Builds the library alone, as the default build does (RelWithDebInfo), with
 # -fstack-usage added; installs the aarch64 cross compiler when missing.
@@ -22,7 +22,7 @@ build() { # name, extra cmake args...
   cmake -S "$root" -B "$out/$name" -DKESTRIX_BUILD_TESTS=OFF -DKESTRIX_BUILD_EXAMPLES=OFF \
         -DCMAKE_CXX_FLAGS=-fstack-usage "$@" >"$out/$name.configure.log" 2>&1 ||
     { cat "$out/$name.configure.log" >&2; exit 1; }
-  cmake --build "$out/$name" --target kestrix -j 2 >"$out/$name.build.log" 2>&1 ||
+  cmake --build "$out/$name" --target kestrix kestrix_static -j 2 >"$out/$name.build.log" 2>&1 ||
     { cat "$out/$name.build.log" >&2; exit 1; }
 }
 
@@ -53,9 +53,10 @@ mkdir -p "$out"
 build x86-64
 build aarch64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/aarch64-linux-gnu.cmake"
 
-declare -A text fns frames
+declare -A text archive_text fns frames
 for arch in x86-64 aarch64; do
   lib=$out/$arch/libkestrix.so
+  archive_text[$arch]=$(text_bytes "$out/$arch/libkestrix.a")
   su=$(find "$out/$arch" -name 'kestrix.cpp.su' | head -n 1)
   [ -f "$lib" ] && [ -n "$su" ] || { echo "no library or stack usage for $arch" >&2; exit 1; }
   text[$arch]=$(text_bytes "$lib")
@@ -66,6 +67,7 @@ done
 echo "| | x86-64 | aarch64 |"
 echo "|---|---:|---:|"
 echo "| .text of libkestrix.so, bytes | ${text[x86-64]} | ${text[aarch64]} |"
+echo "| .text of libkestrix.a (its one object), bytes | ${archive_text[x86-64]} | ${archive_text[aarch64]} |"
 echo
 echo "| function | x86-64 code | x86-64 stack frame | aarch64 code | aarch64 stack frame |"
 echo "|---|---:|---:|---:|---:|"

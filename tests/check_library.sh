@@ -2,15 +2,19 @@
 # Inspects the built shared library: it exports exactly the seven functions,
 # needs nothing, has no writable data, no init code, no text relocations, an
 # executable-free stack, unwind tables, load-time binding, interposable
-# internal calls, and no FP/SIMD register use.
-# usage: check_library.sh LIB ARCH OBJDUMP SOURCE_DIR
+# internal calls, and no FP/SIMD register use; and the static archive: no
+# undefined symbols, nothing writable, no constructors, no FP/SIMD register.
+# usage: check_library.sh LIB ARCHIVE ARCH OBJDUMP NM SOURCE_DIR TEXT_LIMIT
+#   TEXT_LIMIT  most aarch64 .text bytes allowed; 0 for no limit (builds
+#               that are not optimised)
 set -u
-lib=$1 arch=$2 objdump=$3 src=$4
+lib=$1 archive=$2 arch=$3 objdump=$4 nm=$5 src=$6 text_limit=$7
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 ok() { echo "ok: $*"; }
 
 [ -f "$lib" ] || { echo "FAIL: no library at $lib"; exit 1; }
+[ -f "$archive" ] || { echo "FAIL: no archive at $archive"; exit 1; }
 
 want="kestrix_dec kestrix_fnprintf kestrix_hex kestrix_sprintf kestrix_str kestrix_vfnprintf kestrix_vsprintf"
 
@@ -51,22 +55,27 @@ for s in .eh_frame .eh_frame_hdr; do
   [ -n "$sz" ] && [ "$((0x$sz))" -gt 0 ] && ok "$s present" || fail "$s missing: no unwind tables"
 done
 
-# Tiny: the aarch64 code stays within 2 KiB.
-if [ "$arch" = aarch64 ]; then
+# Tiny: optimised, the aarch64 code stays within its limit.
+if [ "$arch" = aarch64 ] && [ "$text_limit" -gt 0 ]; then
   text=$((0x$(size_of .text)))
-  [ "$text" -le 2048 ] && ok ".text is $text bytes (at most 2048)" || fail ".text is $text bytes, over 2048"
+  [ "$text" -le "$text_limit" ] && ok ".text is $text bytes (at most $text_limit)" ||
+    fail ".text is $text bytes, over $text_limit"
 fi
 
-# Calls between exported functions go through the PLT (interposable).
+# Calls between exported functions go through a PLT slot, or a GOT entry
+# where the build uses -fno-plt: interposable either way.
 rel=$(readelf -W -r "$lib")
 for f in kestrix_str kestrix_vfnprintf kestrix_hex kestrix_dec; do
-  echo "$rel" | grep -E 'JUMP_SLOT' | grep -qw "$f" && ok "$f called through its PLT slot" || fail "$f not called through the PLT"
+  echo "$rel" | grep -E '_(JUMP_SLOT|GLOB_DAT)' | grep -qw "$f" && ok "$f called through its PLT or GOT slot" ||
+    fail "$f not called through the PLT or GOT"
 done
 
-# FP/SIMD registers never appear in the code.
-dis=$($objdump -d --no-show-raw-insn "$lib" | grep -E '^ +[0-9a-f]+:')
-[ -n "$dis" ] || fail "no disassembly from $objdump"
-case $arch in
+# FP/SIMD registers never appear in the code of FILE.
+check_fp_simd() { # FILE
+  local dis regs mnem
+  dis=$($objdump -d --no-show-raw-insn "$1" | grep -E '^ +[0-9a-f]+:')
+  [ -n "$dis" ] || { fail "no disassembly of $1 from $objdump"; return; }
+  case $arch in
   aarch64)
     # Operands only, without branch targets (a hex address may look like b20)
     # and without <symbol> and // comments.
@@ -79,8 +88,27 @@ case $arch in
     regs=$(echo "$dis" | grep -oE '%([xyz]mm[0-9]+|st(\([0-7]\))?|mm[0-7])' | sort -u | tr '\n' ' ')
     mnem=""
     ;;
-esac
-[ -z "$regs$mnem" ] && ok "no FP/SIMD registers in $arch code" || fail "FP/SIMD use in $arch code: $regs $mnem"
+  esac
+  [ -z "$regs$mnem" ] && ok "no FP/SIMD registers in $arch code of $(basename "$1")" ||
+    fail "FP/SIMD use in $arch code of $(basename "$1"): $regs $mnem"
+}
+check_fp_simd "$lib"
+
+# The archive: its object imports nothing, has no writable or thread-local
+# section with contents (so no state) and no constructors, and its code
+# uses no FP/SIMD register either.
+undef=$($nm -u "$archive" 2>/dev/null | awk 'NF == 2 {print $2}' | tr '\n' ' ')
+members=$($nm -A "$archive" 2>/dev/null | cut -d: -f2 | sort -u | tr '\n' ' ')
+[ -n "$members" ] || fail "nm reads no member in $archive"
+[ -z "$undef" ] && ok "archive: no undefined symbols in $members" || fail "archive: undefined symbols: $undef"
+# Section lines are "[Nr] Name Type Address Off Size ES Flg ..."; W is
+# writable, T thread-local.
+stateful=$(readelf -W -S "$archive" | sed 's/^ *\[ *[0-9]*\] //' |
+  awk '$1 ~ /^\./ && $7 ~ /[WT]/ && $5 !~ /^0+$/ {print $1}' | sort -u | tr '\n' ' ')
+[ -z "$stateful" ] && ok "archive: no writable or thread-local contents" || fail "archive: writable sections: $stateful"
+ctors=$(readelf -W -S "$archive" | grep -oE '\.(init_array|fini_array|ctors|dtors|preinit_array)[^ ]*' | sort -u | tr '\n' ' ')
+[ -z "$ctors" ] && ok "archive: no constructors" || fail "archive: constructor sections: $ctors"
+check_fp_simd "$archive"
 
 # The library's source includes nothing beyond <stdarg.h> and <stdint.h>.
 incs=$(grep -hE '^\s*#\s*include' "$src/src/kestrix.cpp" "$src/include/kestrix.h" |

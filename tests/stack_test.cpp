@@ -1,5 +1,6 @@
 // The library's stack use below its caller stays under 512 bytes for the
-// deepest chains, the sink's own frame included:
+// deepest chains, the sink's own frame included (1 KiB where the library is
+// not optimised, whose frames keep every local in memory):
 //   kestrix_sprintf -> kestrix_vfnprintf -> kestrix_dec/hex -> kestrix_str -> buffer sink
 //   kestrix_fnprintf -> kestrix_vfnprintf -> kestrix_dec -> kestrix_str -> user sink
 // Each call runs on a stack of its own, filled with a pattern beforehand; the
@@ -25,7 +26,10 @@
 
 namespace {
 
-constexpr size_t kLimit = 512;
+#ifndef KESTRIX_STACK_LIMIT
+#define KESTRIX_STACK_LIMIT 512
+#endif
+constexpr size_t kLimit = KESTRIX_STACK_LIMIT;
 constexpr unsigned char kPaint = 0x5A;
 
 // The current stack pointer, read where it is written: after the frame's
@@ -108,7 +112,7 @@ size_t deepest_use(void (*entry)())
     return probe->caller_sp - (lo + i);
 }
 
-TEST(Stack, DeepestChainsUseUnder512BytesBelowTheCaller)
+TEST(Stack, DeepestChainsStayWithinTheBoundBelowTheCaller)
 {
 #if defined(KESTRIX_INSTRUMENTED) || !defined(STACK_POINTER)
     GTEST_SKIP() << "stack use is measured on the uninstrumented x86-64 or aarch64 library only";
@@ -126,11 +130,12 @@ TEST(Stack, DeepestChainsUseUnder512BytesBelowTheCaller)
                                          "0000000000000001 s c ? %");
 
     p = Probe{};
-    const size_t via_user = deepest_use(call_fnprintf);
+    const size_t painted = deepest_use(call_fnprintf);
     EXPECT_EQ(std::string(p.out, p.len), "-9223372036854775808");
-    // The sink saw itself at least this deep; the painted stack must agree.
+    // The sink saw itself this deep: a frame may reach lower than any byte
+    // it writes, so the deeper of the two counts.
     const size_t seen_in_sink = p.caller_sp - p.sink_sp;
-    EXPECT_LE(seen_in_sink, via_user);
+    const size_t via_user = painted > seen_in_sink ? painted : seen_in_sink;
 
     std::printf("stack bytes below the caller (%s): kestrix_sprintf -> buffer sink %zu; "
                 "kestrix_fnprintf %%d INT64_MIN -> user sink %zu (%zu seen from inside the sink)\n",

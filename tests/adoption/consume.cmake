@@ -4,8 +4,13 @@
 #                  then checks the installed files, links and SONAME
 #   find_package   configures, builds and runs consumer/ against the prefix
 #   version        find_package(kestrix 2.0) must refuse the 1.x package
-#   pkg_config     compiles consumer/ with only the flags of kestrix.pc
+#   pkg_config     compiles consumer/ with only the flags of kestrix.pc, and
+#                  once with -static and `pkg-config --static`
 #   fetchcontent   builds consumer/ with kestrix pulled in by FetchContent
+#   foreign_flags  the same, the parent's flags asking to bind the library's
+#                  own calls inside it (kestrix's options must win)
+#   bound_refused  the same, the parent adding -Bsymbolic after kestrix's
+#                  options: the build must stop and say why
 # Inputs: MODE SOURCE_DIR BUILD_DIR WORK_DIR CONFIG LIBDIR INCLUDEDIR MANDIR
 # GENERATOR C_COMPILER CXX_COMPILER, and where they apply READELF PKG_CONFIG
 # TOOLCHAIN_FILE SYSTEM_NAME SYSTEM_PROCESSOR EMULATOR ('|' between words).
@@ -46,9 +51,10 @@ if(SYSTEM_NAME)
     "-DCMAKE_SYSTEM_PROCESSOR=${SYSTEM_PROCESSOR}")
 endif()
 
-# Runs both consumer programs from dir and checks what they print.
+# Runs the consumer programs from dir and checks what they print. The one
+# linked with the archive must not need libkestrix.so.
 function(run_consumers dir)
-  foreach(prog consumer_c consumer_cpp)
+  foreach(prog consumer_c consumer_c_static consumer_cpp)
     set(exe "${dir}/${prog}")
     if(NOT EXISTS "${exe}")
       file(GLOB_RECURSE exe "${dir}/${prog}" "${dir}/*/${prog}")
@@ -56,6 +62,12 @@ function(run_consumers dir)
     run(${emulator} ${exe})
     if(NOT run_output STREQUAL "${prog}: x=01FF s=ab d=-7\n")
       fail("${prog} printed: ${run_output}")
+    endif()
+    if(prog STREQUAL "consumer_c_static" AND READELF)
+      run(${READELF} -d ${exe})
+      if(run_output MATCHES "libkestrix")
+        fail("${prog} needs the shared library:\n${run_output}")
+      endif()
     endif()
   endforeach()
 endfunction()
@@ -77,7 +89,7 @@ if(MODE STREQUAL "install")
   file(RENAME "${WORK_DIR}/staging" "${prefix}")
 
   set(lib "${prefix}/${LIBDIR}")
-  foreach(f "${lib}/libkestrix.so.1.0.0" "${prefix}/${INCLUDEDIR}/kestrix.h"
+  foreach(f "${lib}/libkestrix.so.1.0.0" "${lib}/libkestrix.a" "${prefix}/${INCLUDEDIR}/kestrix.h"
       "${prefix}/${INCLUDEDIR}/kestrix.hpp"
       "${lib}/cmake/kestrix/kestrixConfig.cmake"
       "${lib}/cmake/kestrix/kestrixConfigVersion.cmake"
@@ -182,10 +194,31 @@ elseif(MODE STREQUAL "pkg_config")
     ${libs} "-Wl,-rpath,${libdir}")
   run(${CXX_COMPILER} -std=c++20 ${cflags} "${consumer}/consumer.cpp" -o "${bin}/consumer_cpp"
     ${libs} "-Wl,-rpath,${libdir}")
+  # A fully static program: -static makes the linker take libkestrix.a.
+  run(${PKG_CONFIG} --static --libs kestrix)
+  separate_arguments(static_libs UNIX_COMMAND "${run_output}")
+  run(${C_COMPILER} -std=c99 -static ${cflags} -DCONSUMER="consumer_c_static" "${consumer}/consumer.c"
+    -o "${bin}/consumer_c_static" ${static_libs})
   run_consumers("${bin}")
 
 elseif(MODE STREQUAL "fetchcontent")
   build_consumer(fetchcontent -DCONSUME=fetchcontent "-DKESTRIX_SOURCE_DIR=${SOURCE_DIR}")
+
+elseif(MODE STREQUAL "foreign_flags")
+  build_consumer(foreign_flags -DCONSUME=fetchcontent "-DKESTRIX_SOURCE_DIR=${SOURCE_DIR}"
+    "-DCMAKE_SHARED_LINKER_FLAGS=-Wl,-Bsymbolic-functions -Wl,-z,lazy"
+    "-DCMAKE_CXX_FLAGS=-fno-semantic-interposition -fstack-protector-strong")
+
+elseif(MODE STREQUAL "bound_refused")
+  set(bin "${WORK_DIR}/bound_refused")
+  file(REMOVE_RECURSE "${bin}")
+  run(${CMAKE_COMMAND} -S "${consumer}" -B "${bin}" ${toolchain_args} -DCONSUME=fetchcontent
+    "-DKESTRIX_SOURCE_DIR=${SOURCE_DIR}" -DLATE_LINK_OPTION=-Wl,-Bsymbolic)
+  execute_process(COMMAND ${CMAKE_COMMAND} --build "${bin}" --config "${CONFIG}" --target kestrix
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(rc EQUAL 0 OR NOT out MATCHES "binds its own calls to kestrix_str")
+    fail("a kestrix linked with -Bsymbolic after its own options was built (${rc}):\n${out}")
+  endif()
 
 else()
   fail("unknown MODE ${MODE}")

@@ -3,6 +3,10 @@
 #include <stdio.h>
 #include <string.h>
 
+#ifndef CONSUMER
+#define CONSUMER "consumer_c"
+#endif
+
 int main(void)
 {
     char buf[64];
@@ -11,6 +15,6 @@ int main(void)
         fprintf(stderr, "kestrix_sprintf wrote \"%s\"\n", buf);
         return 1;
     }
-    printf("consumer_c: %s\n", buf);
+    printf(CONSUMER ": %s\n", buf);
     return 0;
 }
