@@ -58,9 +58,13 @@ static inline uint32_t copy_run(const unsigned char *&p, char *&d, Stop stop)
     }
 }
 
-// "00" "01" ... "99": decimal digits two at a time.
+// "00" "01" ... "99": decimal digits two at a time. Aligned to 2 so that a
+// compiler that loads a pair as one halfword loads it from an even address:
+// where alignment is checked (aarch64 with the MMU off, say), an odd one
+// faults. The number buffers below are aligned for the same reason, since
+// pairs are stored at even offsets from their ends.
 struct DigitPairs {
-    char d[200];
+    alignas(2) char d[200];
     constexpr DigitPairs() : d()
     {
         for (int i = 0; i < 100; ++i) {
@@ -106,7 +110,7 @@ extern "C" void kestrix_hex(kestrix_out_fn out, void *ctx, uint64_t value, int32
     // nbytes - 1 as unsigned is below 8 exactly when nbytes is 1..8; zero,
     // negative and oversized widths all fall back to the full 8 bytes.
     uint32_t n = static_cast<uint32_t>(nbytes) - 1u < 8u ? static_cast<uint32_t>(nbytes) : 8u;
-    char buf[17];
+    alignas(2) char buf[17];
     char *p = buf + 16;
     *p = '\0';
     // Kept a loop: -O3 would unroll it into a few hundred more bytes.
@@ -125,7 +129,7 @@ extern "C" void kestrix_dec(kestrix_out_fn out, void *ctx, uint64_t value, int32
     const bool negative = is_signed && static_cast<int64_t>(value) < 0;
     // Negating in unsigned arithmetic maps INT64_MIN to 2^63, its magnitude.
     uint64_t m = negative ? 0 - value : value;
-    char buf[21]; // UINT64_MAX has 20 digits
+    alignas(2) char buf[21]; // UINT64_MAX has 20 digits
     char *p = buf + 20;
     *p = '\0';
     while (m >= 100) {
