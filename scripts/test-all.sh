@@ -4,7 +4,12 @@
 #
 # usage: scripts/test-all.sh [LEG...]    (default: all legs, in this order)
 #   native    the test suite and the library inspection, host compiler
-#   aarch64   the same, cross built and run under qemu-user
+#   aarch64   the same, cross built and run under qemu-user, and the boot
+#             image on a bare machine under qemu-system
+#   debug     the native and aarch64 suites built unoptimised (Debug)
+#   foreign   the native suite built by clang at -O3 with the flags a parent
+#             build or a distribution may add (-fno-semantic-interposition,
+#             -Bsymbolic-functions, -z lazy, -fno-plt)
 #   asan      the test suite with the library instrumented by Address- and
 #             UndefinedBehaviorSanitizer (clang); any report fails
 #   tsan      the test suite with the library instrumented by ThreadSanitizer
@@ -52,11 +57,35 @@ leg_native() {
   run_ctest native
 }
 
+aarch64_packages=(cmake cmake g++-aarch64-linux-gnu aarch64-linux-gnu-g++ qemu-user qemu-aarch64
+  qemu-system-arm qemu-system-aarch64 clang clang++ googletest /usr/src/googletest/CMakeLists.txt
+  binutils readelf pkgconf pkg-config groff-base groff)
+
 leg_aarch64() {
-  ensure cmake cmake g++-aarch64-linux-gnu aarch64-linux-gnu-g++ qemu-user qemu-aarch64 \
-         googletest /usr/src/googletest/CMakeLists.txt binutils readelf pkgconf pkg-config groff-base groff
+  ensure "${aarch64_packages[@]}"
   configure_build aarch64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/aarch64-linux-gnu.cmake"
   run_ctest aarch64
+}
+
+# Every build type passes its own tests: the size and stack bounds that
+# hold for optimised code are relaxed for unoptimised code, nothing else.
+leg_debug() {
+  ensure cmake cmake g++ g++ libgtest-dev /usr/include/gtest/gtest.h "${aarch64_packages[@]}"
+  configure_build debug-native -DCMAKE_BUILD_TYPE=Debug
+  run_ctest debug-native
+  configure_build debug-aarch64 -DCMAKE_BUILD_TYPE=Debug -DCMAKE_TOOLCHAIN_FILE="$root/cmake/aarch64-linux-gnu.cmake"
+  run_ctest debug-aarch64
+}
+
+# A parent's flags that would bind the library's own calls inside it: the
+# library's options must win, and the interposition tests must still pass.
+leg_foreign() {
+  ensure cmake cmake libgtest-dev /usr/include/gtest/gtest.h binutils readelf pkgconf pkg-config \
+         groff-base groff clang clang++
+  configure_build foreign -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Release \
+    "-DCMAKE_CXX_FLAGS=-fno-semantic-interposition -fno-plt" \
+    "-DCMAKE_SHARED_LINKER_FLAGS=-Wl,-Bsymbolic-functions -Wl,-z,lazy"
+  run_ctest foreign
 }
 
 clang_args=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKESTRIX_BUILD_EXAMPLES=OFF)
@@ -109,7 +138,7 @@ leg_fuzz() {
 }
 
 legs=("$@")
-[ ${#legs[@]} -gt 0 ] || legs=(native aarch64 asan tsan valgrind fuzz)
+[ ${#legs[@]} -gt 0 ] || legs=(native aarch64 debug foreign asan tsan valgrind fuzz)
 mkdir -p "$out"
 for leg in "${legs[@]}"; do
   declare -F "leg_$leg" >/dev/null || { echo "unknown leg: $leg"; exit 2; }
