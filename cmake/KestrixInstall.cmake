@@ -1,5 +1,5 @@
 # Install rules: the shared library with its SONAME link and development
-# link, both headers, the man page, a CMake package (kestrix::kestrix with a
+# link, the headers, the man page, a CMake package (kestrix::kestrix with a
 # version file) and a pkg-config file. Every installed path is relative to
 # the prefix, so `cmake --install --prefix DIR` may put the tree anywhere.
 
@@ -18,6 +18,7 @@ install(TARGETS kestrix EXPORT kestrixTargets
   INCLUDES DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}")
 install(FILES
   "${PROJECT_SOURCE_DIR}/include/kestrix.h"
+  "${PROJECT_SOURCE_DIR}/include/kestrix_checked.h"
   "${PROJECT_SOURCE_DIR}/include/kestrix.hpp"
   DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}")
 

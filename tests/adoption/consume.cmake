@@ -78,7 +78,7 @@ if(MODE STREQUAL "install")
 
   set(lib "${prefix}/${LIBDIR}")
   foreach(f "${lib}/libkestrix.so.1.0.0" "${prefix}/${INCLUDEDIR}/kestrix.h"
-      "${prefix}/${INCLUDEDIR}/kestrix.hpp"
+      "${prefix}/${INCLUDEDIR}/kestrix.hpp" "${prefix}/${INCLUDEDIR}/kestrix_checked.h"
       "${lib}/cmake/kestrix/kestrixConfig.cmake"
       "${lib}/cmake/kestrix/kestrixConfigVersion.cmake"
       "${lib}/cmake/kestrix/kestrixTargets.cmake" "${lib}/pkgconfig/kestrix.pc"
