@@ -163,6 +163,9 @@ elseif(MODE STREQUAL "pkg_config")
   if(NOT run_output STREQUAL "1.0.0\n")
     fail("pkg-config --modversion kestrix: ${run_output}")
   endif()
+  string(REGEX MATCH "^([0-9]+)\\.([0-9]+)\\.([0-9]+)" version "${run_output}")
+  set(version_defines -DPACKAGE_VERSION_MAJOR=${CMAKE_MATCH_1} -DPACKAGE_VERSION_MINOR=${CMAKE_MATCH_2}
+    -DPACKAGE_VERSION_PATCH=${CMAKE_MATCH_3})
   run(${PKG_CONFIG} --cflags kestrix)
   separate_arguments(cflags UNIX_COMMAND "${run_output}")
   run(${PKG_CONFIG} --libs kestrix)
@@ -178,7 +181,7 @@ elseif(MODE STREQUAL "pkg_config")
   set(bin "${WORK_DIR}/pkg_config")
   file(REMOVE_RECURSE "${bin}")
   file(MAKE_DIRECTORY "${bin}")
-  run(${C_COMPILER} -std=c99 ${cflags} "${consumer}/consumer.c" -o "${bin}/consumer_c"
+  run(${C_COMPILER} -std=c99 ${cflags} ${version_defines} "${consumer}/consumer.c" -o "${bin}/consumer_c"
     ${libs} "-Wl,-rpath,${libdir}")
   run(${CXX_COMPILER} -std=c++20 ${cflags} "${consumer}/consumer.cpp" -o "${bin}/consumer_cpp"
     ${libs} "-Wl,-rpath,${libdir}")

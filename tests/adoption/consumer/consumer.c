@@ -3,6 +3,13 @@
 #include <stdio.h>
 #include <string.h>
 
+/* The installed header and the package that found it name one release. */
+#if defined(PACKAGE_VERSION_MAJOR) &&                                                     \
+    (KESTRIX_VERSION_MAJOR != PACKAGE_VERSION_MAJOR || KESTRIX_VERSION_MINOR != PACKAGE_VERSION_MINOR || \
+     KESTRIX_VERSION_PATCH != PACKAGE_VERSION_PATCH)
+#error "kestrix.h and the package disagree on the version"
+#endif
+
 int main(void)
 {
     char buf[64];
