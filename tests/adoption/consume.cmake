@@ -6,6 +6,8 @@
 #   version        find_package(kestrix 2.0) must refuse the 1.x package
 #   pkg_config     compiles consumer/ with only the flags of kestrix.pc
 #   fetchcontent   builds consumer/ with kestrix pulled in by FetchContent
+#   front_door     the README's first command in a copy of the source tree,
+#                  on a machine without GoogleTest
 # Inputs: MODE SOURCE_DIR BUILD_DIR WORK_DIR CONFIG LIBDIR INCLUDEDIR MANDIR
 # GENERATOR C_COMPILER CXX_COMPILER, and where they apply READELF PKG_CONFIG
 # TOOLCHAIN_FILE SYSTEM_NAME SYSTEM_PROCESSOR EMULATOR ('|' between words).
@@ -58,6 +60,31 @@ function(run_consumers dir)
       fail("${prog} printed: ${run_output}")
     endif()
   endforeach()
+endfunction()
+
+# The first ```sh block after the README line heading.
+function(readme_block heading out)
+  file(READ "${SOURCE_DIR}/README.md" readme)
+  string(FIND "${readme}" "\n${heading}\n" at)
+  if(at EQUAL -1)
+    fail("no \"${heading}\" in README.md")
+  endif()
+  string(SUBSTRING "${readme}" ${at} -1 readme)
+  if(NOT readme MATCHES "```sh\n([^`]+)```")
+    fail("no sh block after \"${heading}\" in README.md")
+  endif()
+  set(${out} "${CMAKE_MATCH_1}" PARENT_SCOPE)
+endfunction()
+
+# Runs sh commands in dir; stops with the output unless they all succeed.
+# The output is left in sh_output.
+function(run_sh commands dir)
+  execute_process(COMMAND sh -ec "${commands}"
+    WORKING_DIRECTORY "${dir}" RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(NOT rc EQUAL 0)
+    fail("in ${dir}, failed (${rc}):\n${commands}\n${out}")
+  endif()
+  set(sh_output "${out}" PARENT_SCOPE)
 endfunction()
 
 function(build_consumer name)
@@ -189,6 +216,24 @@ elseif(MODE STREQUAL "pkg_config")
 
 elseif(MODE STREQUAL "fetchcontent")
   build_consumer(fetchcontent -DCONSUME=fetchcontent "-DKESTRIX_SOURCE_DIR=${SOURCE_DIR}")
+
+elseif(MODE STREQUAL "front_door")
+  # No GoogleTest: CMAKE_DISABLE_FIND_PACKAGE_GTest, seeded into the cache
+  # of the build directory that the command then configures.
+  readme_block("## Quick start" command)
+  set(tree "${WORK_DIR}/front_door")
+  file(REMOVE_RECURSE "${tree}")
+  foreach(entry CMakeLists.txt cmake include src examples man tests)
+    file(COPY "${SOURCE_DIR}/${entry}" DESTINATION "${tree}")
+  endforeach()
+  file(WRITE "${tree}/build/CMakeCache.txt" "CMAKE_DISABLE_FIND_PACKAGE_GTest:BOOL=ON\n")
+  run_sh("${command}" "${tree}")
+  string(REGEX MATCHALL "GoogleTest not found, so the tests are off" said "${sh_output}")
+  list(LENGTH said times)
+  if(NOT times EQUAL 1 OR NOT sh_output MATCHES "\nhello from kestrix, pid [0-9]+\n.*sprintf wrote"
+      OR EXISTS "${tree}/build/tests/kestrix-tests")
+    fail("the README's first command without GoogleTest:\n${command}\n${sh_output}")
+  endif()
 
 else()
   fail("unknown MODE ${MODE}")
