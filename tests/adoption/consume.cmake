@@ -8,6 +8,7 @@
 #   fetchcontent   builds consumer/ with kestrix pulled in by FetchContent
 #   front_door     the README's first command in a copy of the source tree,
 #                  on a machine without GoogleTest
+#   readme_pkg_config  the README's pkg-config commands, as written
 # Inputs: MODE SOURCE_DIR BUILD_DIR WORK_DIR CONFIG LIBDIR INCLUDEDIR MANDIR
 # GENERATOR C_COMPILER CXX_COMPILER, and where they apply READELF PKG_CONFIG
 # TOOLCHAIN_FILE SYSTEM_NAME SYSTEM_PROCESSOR EMULATOR ('|' between words).
@@ -76,10 +77,10 @@ function(readme_block heading out)
   set(${out} "${CMAKE_MATCH_1}" PARENT_SCOPE)
 endfunction()
 
-# Runs sh commands in dir; stops with the output unless they all succeed.
-# The output is left in sh_output.
+# Runs sh commands in dir with the environment settings env...; stops with
+# the output unless they all succeed. The output is left in sh_output.
 function(run_sh commands dir)
-  execute_process(COMMAND sh -ec "${commands}"
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env ${ARGN} sh -ec "${commands}"
     WORKING_DIRECTORY "${dir}" RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
   if(NOT rc EQUAL 0)
     fail("in ${dir}, failed (${rc}):\n${commands}\n${out}")
@@ -233,6 +234,19 @@ elseif(MODE STREQUAL "front_door")
   if(NOT times EQUAL 1 OR NOT sh_output MATCHES "\nhello from kestrix, pid [0-9]+\n.*sprintf wrote"
       OR EXISTS "${tree}/build/tests/kestrix-tests")
     fail("the README's first command without GoogleTest:\n${command}\n${sh_output}")
+  endif()
+
+elseif(MODE STREQUAL "readme_pkg_config")
+  # $HOME/.local, a prefix the dynamic linker does not search.
+  set(home "${WORK_DIR}/home")
+  file(REMOVE_RECURSE "${home}")
+  run(${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${home}/.local" --config "${CONFIG}")
+  configure_file("${consumer}/consumer.c" "${home}/app.c" COPYONLY)
+  configure_file("${consumer}/consumer.cpp" "${home}/app.cpp" COPYONLY)
+  readme_block("### Use it with pkg-config" commands)
+  run_sh("${commands}" "${home}" "HOME=${home}" --unset=PKG_CONFIG_LIBDIR --unset=LD_LIBRARY_PATH)
+  if(NOT sh_output MATCHES "consumer_c: x=01FF s=ab d=-7\n.*consumer_cpp: x=01FF s=ab d=-7\n")
+    fail("the README's pkg-config commands:\n${commands}\n${sh_output}")
   endif()
 
 else()
