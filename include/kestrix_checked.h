@@ -23,6 +23,9 @@
  *   char  *KESTRIX_SPRINTF(buf, fmt, ...)        kestrix_sprintf
  *   void   KESTRIX_FNPRINTF(out, ctx, fmt, ...)  kestrix_fnprintf
  *   size_t KESTRIX_SNPRINTF(buf, size, fmt, ...) kestrix_snprintf, below
+ * KESTRIX_WIDEN(fmt, ...) is the format followed by the widened arguments,
+ * for a variadic function of your own that passes its va_list on:
+ *   #define LOG(...) log_line(KESTRIX_WIDEN(__VA_ARGS__))
  *
  * kestrix_snprintf(buf, size, fmt, ...) and kestrix_vsnprintf(buf, size,
  * fmt, args) write at most size bytes into buf, the last of them a NUL when
@@ -110,7 +113,7 @@ KESTRIX_CHECKED_INLINE size_t kestrix_snprintf(char *buf, size_t size, const cha
 template <class... Args>
 const char *kestrix_checked_macros_need_c11_from_cxx_use_kestrix_hpp(const Args &...) = delete;
 #define KESTRIX_ARG(x) kestrix_checked_macros_need_c11_from_cxx_use_kestrix_hpp(x)
-#define KESTRIX_CHECKED_WIDEN(...) kestrix_checked_macros_need_c11_from_cxx_use_kestrix_hpp(__VA_ARGS__)
+#define KESTRIX_WIDEN(...) kestrix_checked_macros_need_c11_from_cxx_use_kestrix_hpp(__VA_ARGS__)
 
 #else
 
@@ -175,11 +178,11 @@ static inline uint64_t kestrix_checked_pointer(const volatile void *p) { return 
 
 /* --- Widening every argument after the format -------------------------------- */
 
-/* KESTRIX_CHECKED_WIDEN(fmt, a, b) is (fmt), KESTRIX_ARG(a), KESTRIX_ARG(b).
+/* KESTRIX_WIDEN(fmt, a, b) is (fmt), KESTRIX_ARG(a), KESTRIX_ARG(b).
  * The format always comes first, so a call without arguments still gives
  * the variadic macro one (C11 requires that), and a trailing ~ gives each
  * step below one more; KESTRIX_CHECKED_EACH_0 drops it. */
-#define KESTRIX_CHECKED_WIDEN(...) \
+#define KESTRIX_WIDEN(...) \
     KESTRIX_CHECKED_WIDEN_N(KESTRIX_CHECKED_COUNT(__VA_ARGS__), __VA_ARGS__, ~)
 #define KESTRIX_CHECKED_WIDEN_N(n, fmt, ...) (fmt) KESTRIX_CHECKED_CAT(KESTRIX_CHECKED_EACH_, n)(__VA_ARGS__)
 #define KESTRIX_CHECKED_CAT(a, b) KESTRIX_CHECKED_CAT_(a, b)
@@ -237,8 +240,8 @@ static inline uint64_t kestrix_checked_pointer(const volatile void *p) { return 
 
 /* --- The calls --------------------------------------------------------------- */
 
-#define KESTRIX_SPRINTF(buf, ...) kestrix_sprintf((buf), KESTRIX_CHECKED_WIDEN(__VA_ARGS__))
-#define KESTRIX_FNPRINTF(out, ctx, ...) kestrix_fnprintf((out), (ctx), KESTRIX_CHECKED_WIDEN(__VA_ARGS__))
-#define KESTRIX_SNPRINTF(buf, size, ...) kestrix_snprintf((buf), (size), KESTRIX_CHECKED_WIDEN(__VA_ARGS__))
+#define KESTRIX_SPRINTF(buf, ...) kestrix_sprintf((buf), KESTRIX_WIDEN(__VA_ARGS__))
+#define KESTRIX_FNPRINTF(out, ctx, ...) kestrix_fnprintf((out), (ctx), KESTRIX_WIDEN(__VA_ARGS__))
+#define KESTRIX_SNPRINTF(buf, size, ...) kestrix_snprintf((buf), (size), KESTRIX_WIDEN(__VA_ARGS__))
 
 #endif /* KESTRIX_CHECKED_H */

@@ -191,7 +191,7 @@ static void bounded(void)
             char what[64];
             int ok;
             memset(raw, 0xA5, sizeof raw);
-            got = v ? via_vsnprintf(buf, size, "v=%d x=%x s=%s", (int64_t)-12, (uint64_t)0xABCD, "xyz")
+            got = v ? via_vsnprintf(buf, size, KESTRIX_WIDEN("v=%d x=%x s=%s", -12, 0xABCD, "xyz"))
                     : KESTRIX_SNPRINTF(buf, size, "v=%d x=%x s=%s", -12, 0xABCD, "xyz");
             ok = got == len && memcmp(buf, full, kept) == 0 && (size == 0 || buf[kept] == '\0');
             for (k = 0; k < sizeof raw; ++k)
