@@ -65,7 +65,7 @@ install(FILES "${PROJECT_BINARY_DIR}/kestrix.pc"
 # `man kestrix_sprintf` finds the same text.
 install(FILES "${PROJECT_SOURCE_DIR}/man/kestrix.3"
   DESTINATION "${CMAKE_INSTALL_MANDIR}/man3")
-foreach(fn str hex dec vfnprintf fnprintf sprintf vsprintf)
+foreach(fn str hex dec vfnprintf fnprintf sprintf vsprintf snprintf vsnprintf)
   file(WRITE "${PROJECT_BINARY_DIR}/man3/kestrix_${fn}.3" ".so man3/kestrix.3\n")
   install(FILES "${PROJECT_BINARY_DIR}/man3/kestrix_${fn}.3"
     DESTINATION "${CMAKE_INSTALL_MANDIR}/man3")
