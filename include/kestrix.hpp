@@ -26,9 +26,8 @@
 // character types (char, wchar_t, char8_t, char16_t, char32_t) are taken as
 // unsigned code units so a byte above 0x7F is the same value on every
 // platform, bool is 0 or 1, an enum goes through its underlying type, and a
-// pointer is converted to its address. Arguments are taken by value or
-// const reference, so a bit-field or a packed struct's field can be passed
-// as it is. The calls below then go to the C functions of kestrix.h and the
+// pointer is converted to its address. A bit-field or a packed struct's
+// field can be passed as it is. The calls below then go to the C functions of kestrix.h and the
 // bounded buffer of kestrix_checked.h; nothing here is exported from the
 // shared library.
 //
@@ -284,10 +283,19 @@ private:
     const char *fmt_;
 };
 
-// The format parameter type: Args is deduced from the arguments alone, and
-// a forwarded pack (int &, const int &) names the same format as int.
+namespace detail {
+// The type a format is checked against for an argument of type T, the same
+// however the argument was passed (int, const int &, char (&)[4], const
+// char *): T decayed, and for a pointer without the cv-qualifiers of what it
+// points to, which no rule looks at.
+template <class T, class D = std::decay_t<T>>
+using checked_type =
+    std::conditional_t<std::is_pointer_v<D>, std::remove_cv_t<std::remove_pointer_t<D>> *, D>;
+} // namespace detail
+
+// The format parameter type: Args is deduced from the arguments alone.
 template <class... Args>
-using format_string = basic_format_string<std::remove_cvref_t<Args>...>;
+using format_string = basic_format_string<detail::checked_type<Args>...>;
 
 // Adapts any callable f(std::int32_t) to the C sink: out() calls f through
 // ctx(). From a named callable (F an lvalue reference) the sink refers to
@@ -317,37 +325,100 @@ private:
 template <class F>
 sink(F &&) -> sink<F>;
 
+// Every call comes in two forms that differ only in how the arguments are
+// taken. When all of them are scalars (integers, enums, pointers) they are
+// taken by value, so that a bit-field or a packed struct's field is copied
+// into an aligned parameter: Clang would bind a reference to a packed field
+// where it lies, misaligned. A call with an object such as std::string takes
+// every argument by const reference instead, so the object is not copied
+// (a bit-field still works there; a packed field should be copied first,
+// e.g. +s.field, for Clang's sake).
+namespace detail {
+template <class... Args>
+concept scalars = (std::is_scalar_v<std::decay_t<Args>> && ...);
+
+template <class Buf>
+concept pointer_buffer =
+    !std::is_array_v<std::remove_reference_t<Buf>> && std::convertible_to<Buf, char *>;
+
+template <std::size_t N, class... Widened>
+char *format_to_array(char (&buf)[N], const char *fmt, Widened... args)
+{
+    const std::size_t length = kestrix_snprintf(buf, N, fmt, args...);
+    return buf + (length < N ? length : N - 1);
+}
+
+template <class F, class... Widened>
+void format_through(F &f, const char *fmt, Widened... args)
+{
+    if constexpr (std::is_function_v<F>) {
+        auto *fp = &f;
+        sink s(fp);
+        kestrix_fnprintf(s.out(), s.ctx(), fmt, args...);
+    } else {
+        sink s(f);
+        kestrix_fnprintf(s.out(), s.ctx(), fmt, args...);
+    }
+}
+} // namespace detail
+
 // Formats into buf, which must hold the whole output and its NUL (there is
 // no size: use format_to_n when it is not known to fit). Returns the address
-// of the terminating NUL, so the length is the result minus buf.
-// (A char array goes to the overload below, which knows its size.)
+// of the terminating NUL, so the length is the result minus buf. A char
+// array goes to the overload below, which knows its size.
 template <class Buf, class... Args>
-    requires(!std::is_array_v<std::remove_reference_t<Buf>>) && std::convertible_to<Buf, char *>
+    requires detail::pointer_buffer<Buf> && detail::scalars<Args...>
+char *format_to(Buf &&buf, format_string<Args...> fmt, Args... args)
+{
+    return kestrix_sprintf(static_cast<char *>(buf), fmt.c_str(), detail::widen(args)...);
+}
+template <class Buf, class... Args>
+    requires detail::pointer_buffer<Buf> && (!detail::scalars<Args...>)
 char *format_to(Buf &&buf, format_string<Args...> fmt, const Args &...args)
 {
     return kestrix_sprintf(static_cast<char *>(buf), fmt.c_str(), detail::widen(args)...);
+}
+
+// Formats into an array, cut to its size if needed (format_to_n tells the
+// length the whole output has). Returns the address of the terminating NUL.
+template <std::size_t N, class... Args>
+    requires detail::scalars<Args...>
+char *format_to(char (&buf)[N], format_string<Args...> fmt, Args... args)
+{
+    return detail::format_to_array(buf, fmt.c_str(), detail::widen(args)...);
+}
+template <std::size_t N, class... Args>
+    requires(!detail::scalars<Args...>)
+char *format_to(char (&buf)[N], format_string<Args...> fmt, const Args &...args)
+{
+    return detail::format_to_array(buf, fmt.c_str(), detail::widen(args)...);
 }
 
 // Formats into buf, writing at most size bytes; when size > 0 the output is
 // always closed with a NUL, cut short if needed. Returns the length of the
 // whole output, which is >= size exactly when it was cut.
 template <class... Args>
+    requires detail::scalars<Args...>
+std::size_t format_to_n(char *buf, std::size_t size, format_string<Args...> fmt, Args... args)
+{
+    return kestrix_snprintf(buf, size, fmt.c_str(), detail::widen(args)...);
+}
+template <class... Args>
+    requires(!detail::scalars<Args...>)
 std::size_t format_to_n(char *buf, std::size_t size, format_string<Args...> fmt, const Args &...args)
 {
     return kestrix_snprintf(buf, size, fmt.c_str(), detail::widen(args)...);
 }
 
-// Formats into an array, cut to its size if needed (format_to_n tells the
-// length the whole output has). Returns the address of the terminating NUL.
-template <std::size_t N, class... Args>
-char *format_to(char (&buf)[N], format_string<Args...> fmt, const Args &...args)
-{
-    const std::size_t length = kestrix_snprintf(buf, N, fmt.c_str(), detail::widen(args)...);
-    return buf + (length < N ? length : N - 1);
-}
-
 // Formats through a C sink and its context.
 template <class... Args>
+    requires detail::scalars<Args...>
+void format(kestrix_out_fn out, void *ctx, format_string<Args...> fmt, Args... args)
+{
+    kestrix_fnprintf(out, ctx, fmt.c_str(), detail::widen(args)...);
+}
+template <class... Args>
+    requires(!detail::scalars<Args...>)
 void format(kestrix_out_fn out, void *ctx, format_string<Args...> fmt, const Args &...args)
 {
     kestrix_fnprintf(out, ctx, fmt.c_str(), detail::widen(args)...);
@@ -357,17 +428,16 @@ void format(kestrix_out_fn out, void *ctx, format_string<Args...> fmt, const Arg
 // e.g. a lambda. An exception that it throws passes through the library to
 // the caller.
 template <class F, class... Args>
-    requires std::invocable<F &, std::int32_t>
+    requires std::invocable<F &, std::int32_t> && detail::scalars<Args...>
+void format(F &&f, format_string<Args...> fmt, Args... args)
+{
+    detail::format_through(f, fmt.c_str(), detail::widen(args)...);
+}
+template <class F, class... Args>
+    requires std::invocable<F &, std::int32_t> && (!detail::scalars<Args...>)
 void format(F &&f, format_string<Args...> fmt, const Args &...args)
 {
-    if constexpr (std::is_function_v<std::remove_reference_t<F>>) {
-        auto *fp = &f;
-        sink s(fp);
-        kestrix_fnprintf(s.out(), s.ctx(), fmt.c_str(), detail::widen(args)...);
-    } else {
-        sink s(f);
-        kestrix_fnprintf(s.out(), s.ctx(), fmt.c_str(), detail::widen(args)...);
-    }
+    detail::format_through(f, fmt.c_str(), detail::widen(args)...);
 }
 
 } // namespace kestrix

@@ -106,6 +106,18 @@ void test_integer_widening()
     char buf[32];
     kestrix::format_to(buf, "%d %u %d %d", b.s3, b.u5, b.s40, r.value);
     CHECK_EQ(buf, "-2 31 -5 -7");
+    // Beside an object, which is not copied, a bit-field is still accepted.
+    struct counted {
+        int *copies;
+        counted(int *c) : copies(c) {}
+        counted(const counted &o) : copies(o.copies) { ++*copies; }
+        const char *c_str() const { return "obj"; }
+    };
+    int copies = 0;
+    const counted object(&copies);
+    kestrix::format_to(buf, "%s %d", object, b.s3);
+    CHECK_EQ(buf, "obj -2");
+    CHECK(copies == 0);
 }
 
 void test_characters_and_enums()
