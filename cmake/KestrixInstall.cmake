@@ -1,5 +1,5 @@
 # Install rules: the shared library with its SONAME link and development
-# link, the headers, the man page, a CMake package (kestrix::kestrix with a
+# link, both headers, the man page, a CMake package (kestrix::kestrix with a
 # version file) and a pkg-config file. Every installed path is relative to
 # the prefix, so `cmake --install --prefix DIR` may put the tree anywhere.
 
