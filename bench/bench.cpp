@@ -1,7 +1,9 @@
 // kestrix beside the formatters a caller would otherwise pick: the host's
 // snprintf, stb_sprintf and {fmt}, each producing the same bytes. After the
 // runs it prints, per case, each peer's median time divided by kestrix's
-// (above 1: kestrix is faster), all from this one process.
+// (above 1: kestrix is faster), all from this one process. The log line is
+// timed through the bounded C call of kestrix_checked.h as well, against
+// kestrix_sprintf.
 #include <benchmark/benchmark.h>
 
 #define STB_SPRINTF_IMPLEMENTATION
@@ -121,6 +123,14 @@ void f_log(char *b, size_t i)
                     hex_digits(in.flags[i])) = '\0';
 }
 
+extern "C" size_t bench_log_bounded(char *buf, size_t size, const char *fmt, uint64_t counter, const char *name,
+                                    int64_t value, uint64_t addr, uint64_t flags);
+void k_log_bounded(char *b, size_t i)
+{
+    bench_log_bounded(b, 256, opaque(kLog), in.counter[i], in.name[i], static_cast<i64>(in.v[i]), in.addr[i],
+                      in.flags[i]);
+}
+
 void k_plain(char *b, size_t) { kestrix_sprintf(b, opaque(kPlain)); }
 void h_plain(char *b, size_t) { snprintf(b, 256, opaque(kPlain)); }
 void s_plain(char *b, size_t) { stbsp_sprintf(b, opaque(kPlain)); }
@@ -214,9 +224,14 @@ bool outputs_agree()
     }
     preformatted.resize(kValues);
     for (size_t i = 0; i < kValues; ++i) {
-        char buf[256];
+        char buf[256], bounded[256];
         k_log(buf, i);
         preformatted[i] = buf;
+        k_log_bounded(bounded, i);
+        if (std::strcmp(bounded, buf) != 0 && ok) {
+            std::fprintf(stderr, "log/bounded differs at %zu: \"%s\" vs \"%s\"\n", i, bounded, buf);
+            ok = false;
+        }
         Counter a, b, s;
         k_sink(a, i);
         floor_sink(b, i);
@@ -306,6 +321,12 @@ void print_ratios(const std::map<std::string, double> &t)
             std::printf(" | %.2f", get(std::string(c.name) + "/" + peers[p]) / k);
         std::printf(" |\n");
     }
+    const double bounded = get("log/kestrix_snprintf"), sprintf = get("log/kestrix");
+    if (bounded != 0 && sprintf != 0) {
+        std::printf("\n| log line into a 256-byte buffer | ns | its time / kestrix_sprintf's |\n|---|---:|---:|\n");
+        std::printf("| kestrix_sprintf | %.1f | 1.00 |\n", sprintf);
+        std::printf("| KESTRIX_SNPRINTF (bounded, from C) | %.1f | %.2f |\n", bounded, bounded / sprintf);
+    }
     const double k = get("sink/kestrix");
     if (k == 0)
         return;
@@ -327,6 +348,7 @@ int main(int argc, char **argv)
         for (int p = 0; p < 4; ++p)
             benchmark::RegisterBenchmark((std::string(c.name) + "/" + peers[p]).c_str(), run_buffer, fns[p]);
     }
+    benchmark::RegisterBenchmark("log/kestrix_snprintf", run_buffer, k_log_bounded);
     benchmark::RegisterBenchmark("sink/kestrix", run_sink, k_sink);
     benchmark::RegisterBenchmark("sink/floor", run_sink, floor_sink);
     benchmark::RegisterBenchmark("sink/stb", run_sink, s_sink);

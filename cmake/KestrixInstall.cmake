@@ -1,5 +1,5 @@
 # Install rules: the shared library with its SONAME link and development
-# link, the static archive beside it, both headers, the man page, a CMake
+# link, the static archive beside it, the three headers, the man page, a CMake
 # package (kestrix::kestrix and kestrix::kestrix_static, with a version file)
 # and a pkg-config file. Every installed path is relative to
 # the prefix, so `cmake --install --prefix DIR` may put the tree anywhere.
@@ -19,6 +19,7 @@ install(TARGETS kestrix kestrix_static EXPORT kestrixTargets
   INCLUDES DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}")
 install(FILES
   "${PROJECT_SOURCE_DIR}/include/kestrix.h"
+  "${PROJECT_SOURCE_DIR}/include/kestrix_checked.h"
   "${PROJECT_SOURCE_DIR}/include/kestrix.hpp"
   DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}")
 
@@ -65,7 +66,7 @@ install(FILES "${PROJECT_BINARY_DIR}/kestrix.pc"
 # `man kestrix_sprintf` finds the same text.
 install(FILES "${PROJECT_SOURCE_DIR}/man/kestrix.3"
   DESTINATION "${CMAKE_INSTALL_MANDIR}/man3")
-foreach(fn str hex dec vfnprintf fnprintf sprintf vsprintf)
+foreach(fn str hex dec vfnprintf fnprintf sprintf vsprintf snprintf vsnprintf)
   file(WRITE "${PROJECT_BINARY_DIR}/man3/kestrix_${fn}.3" ".so man3/kestrix.3\n")
   install(FILES "${PROJECT_BINARY_DIR}/man3/kestrix_${fn}.3"
     DESTINATION "${CMAKE_INSTALL_MANDIR}/man3")

@@ -13,10 +13,17 @@
 // - kestrix_sprintf and kestrix_vsprintf store the low byte of each of those
 //   characters, then one NUL, return its address, and leave guard bytes on
 //   both sides untouched;
+// - kestrix_snprintf of kestrix_checked.h (the bounded buffer behind
+//   kestrix::format_to_n too) returns the model's length and, at sizes 0
+//   (null buffer), 1, the length, one more, more still and one the input
+//   chooses, keeps the low bytes of the characters that fit, then a NUL,
+//   and touches no byte after it;
 // - kestrix_hex with each argument and an input-chosen width matches snprintf;
 // - the sanitizers find nothing (the target is built with them).
 #include <kestrix.h>
+#include <kestrix_checked.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -137,6 +144,23 @@ void check_buffer(const std::vector<int32_t> &want, Format format)
         check(raw[i] == kPattern && raw[raw.size() - 1 - i] == kPattern, "guard byte touched");
 }
 
+// Formats into size bytes (no buffer at all for 0) inside guard bytes: the
+// characters that fit, a NUL, and nothing written after it.
+template <typename Format>
+void check_bounded(const std::vector<int32_t> &want, size_t size, Format format)
+{
+    std::vector<unsigned char> raw(kGuard + size + kGuard, kPattern);
+    char *buf = size ? reinterpret_cast<char *>(raw.data() + kGuard) : nullptr;
+    check(format(buf, size) == want.size(), "bounded length differs from the model's");
+    const size_t kept = size ? std::min(size - 1, want.size()) : 0;
+    for (size_t i = 0; i < kept; ++i)
+        check(static_cast<unsigned char>(buf[i]) == static_cast<unsigned char>(want[i]),
+              "bounded byte differs from the sink's character");
+    check(size == 0 || buf[kept] == '\0', "no NUL after the bounded output");
+    for (size_t i = 0; i < raw.size(); ++i)
+        check(raw[i] == kPattern || (i >= kGuard && i <= kGuard + kept), "bounded write outside its place");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -208,6 +232,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     check(r.chars == want, "sink characters differ from the snprintf model");
     check_buffer(want, [&](char *buf) { return kestrix_sprintf(buf, fmt.get(), KESTRIX_ARGS); });
     check_buffer(want, [&](char *buf) { return vsprintf_of(buf, fmt.get(), KESTRIX_ARGS); });
+    const size_t n = want.size();
+    for (const size_t size : {size_t{0}, size_t{1}, n, n + 1, n + kGuard, size_t{in.byte()}}) {
+        check_bounded(want, size, [&](char *buf, size_t s) { return kestrix_snprintf(buf, s, fmt.get(), KESTRIX_ARGS); });
+    }
 #undef KESTRIX_ARGS
 
     // The hex emitter on its own, with every width including those outside 1..8.

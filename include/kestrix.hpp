@@ -7,7 +7,8 @@
 //   - each argument fits its conversion:
 //       %s                 a pointer to char, signed char, unsigned char or
 //                          char8_t (a string literal or char array decays to
-//                          one), or an object with c_str() (std::string);
+//                          one), or an object whose c_str() is such a pointer
+//                          (std::string, std::u8string);
 //       %c %d %i %u %x %X  an integer type, a character type, bool or an enum;
 //       %p %P              a pointer (object or function), nullptr or an
 //                          integer type;
@@ -25,12 +26,17 @@
 // character types (char, wchar_t, char8_t, char16_t, char32_t) are taken as
 // unsigned code units so a byte above 0x7F is the same value on every
 // platform, bool is 0 or 1, an enum goes through its underlying type, and a
-// pointer is converted to its address. The calls below then go to the C
-// functions of kestrix.h; nothing here is exported from the shared library.
+// pointer is converted to its address. A bit-field or a packed struct's
+// field can be passed as it is. The calls below then go to the C functions of kestrix.h and the
+// bounded buffer of kestrix_checked.h; nothing here is exported from the
+// shared library.
 //
 //   char *kestrix::format_to(char *buf, fmt, args...)
 //       kestrix_sprintf: buf must hold the whole output and its NUL; returns
 //       the address of that NUL.
+//   char *kestrix::format_to(char (&array)[N], fmt, args...)
+//       on an array of known size, the output is cut to fit it (N - 1
+//       characters and the NUL at most); returns the address of the NUL.
 //   std::size_t kestrix::format_to_n(char *buf, std::size_t size, fmt, args...)
 //       writes at most size bytes, the last of them a NUL when size > 0, and
 //       returns the length the whole output has (without its NUL), so the
@@ -41,7 +47,10 @@
 //   void kestrix::format(f, fmt, args...)
 //       through any callable f that takes the character as std::int32_t.
 //   kestrix::sink s{f}; s.out(), s.ctx()
-//       adapts a callable to the C sink type for any kestrix_ function.
+//       adapts a callable to the C sink type for any kestrix_ function. Made
+//       from a named callable it refers to it, which must outlive its use;
+//       made from a temporary (kestrix::sink s{[&](std::int32_t c) {...}}) it
+//       holds its own copy, and out() and ctx() serve as long as s lives.
 //
 // A function of your own can take a checked format too:
 //   template <class... Args>
@@ -55,6 +64,7 @@
 #endif
 
 #include "kestrix.h"
+#include "kestrix_checked.h"
 
 #include <concepts>
 #include <cstddef>
@@ -82,19 +92,32 @@ template <int argument> void argument_is_wider_than_64_bits() {}
 
 namespace detail {
 
+// char8_t is a type of its own unless -fno-char8_t turns it off.
 template <class T>
-inline constexpr bool is_character =
-    std::is_same_v<T, char> || std::is_same_v<T, wchar_t> || std::is_same_v<T, char8_t> ||
-    std::is_same_v<T, char16_t> || std::is_same_v<T, char32_t>;
+inline constexpr bool is_char8 =
+#ifdef __cpp_char8_t
+    std::is_same_v<T, char8_t>;
+#else
+    false;
+#endif
 
 template <class T>
-inline constexpr bool is_byte_character =
-    std::is_same_v<T, char> || std::is_same_v<T, signed char> ||
-    std::is_same_v<T, unsigned char> || std::is_same_v<T, char8_t>;
+inline constexpr bool is_character = std::is_same_v<T, char> || std::is_same_v<T, wchar_t> ||
+                                     is_char8<T> || std::is_same_v<T, char16_t> ||
+                                     std::is_same_v<T, char32_t>;
 
+template <class T>
+inline constexpr bool is_byte_character = std::is_same_v<T, char> || std::is_same_v<T, signed char> ||
+                                          std::is_same_v<T, unsigned char> || is_char8<T>;
+
+template <class P>
+concept byte_string_pointer =
+    std::is_pointer_v<P> && is_byte_character<std::remove_cv_t<std::remove_pointer_t<P>>>;
+
+// std::string, std::u8string, std::basic_string<unsigned char>...
 template <class T>
 concept has_c_str = requires(const T &t) {
-    { t.c_str() } -> std::convertible_to<const char *>;
+    { t.c_str() } -> byte_string_pointer;
 };
 
 // data() and size() but no promise of a terminating NUL: std::string_view,
@@ -118,7 +141,7 @@ constexpr kind kind_of()
     else if constexpr (std::is_null_pointer_v<T>)
         return kind::null;
     else if constexpr (std::is_pointer_v<T>) {
-        if constexpr (is_byte_character<std::remove_cv_t<std::remove_pointer_t<T>>>)
+        if constexpr (byte_string_pointer<T>)
             return kind::string;
         else
             return kind::pointer;
@@ -242,22 +265,6 @@ constexpr std::uint64_t widen(const T &v) noexcept
         return widen(v.c_str());
 }
 
-// The sink behind format_to_n: stores while there is room for the
-// character and the closing NUL, and counts every character.
-struct bounded_buffer {
-    char *buf;
-    std::size_t size;
-    std::size_t length;
-
-    static void put(void *ctx, std::int32_t c) noexcept
-    {
-        bounded_buffer &b = *static_cast<bounded_buffer *>(ctx);
-        if (b.length + 1 < b.size)
-            b.buf[b.length] = static_cast<char>(c);
-        ++b.length;
-    }
-};
-
 } // namespace detail
 
 // A format checked against the argument types Args at compile time. It is
@@ -276,50 +283,143 @@ private:
     const char *fmt_;
 };
 
+namespace detail {
+// The type a format is checked against for an argument of type T, the same
+// however the argument was passed (int, const int &, char (&)[4], const
+// char *): T decayed, and for a pointer without the cv-qualifiers of what it
+// points to, which no rule looks at.
+template <class T, class D = std::decay_t<T>>
+using checked_type =
+    std::conditional_t<std::is_pointer_v<D>, std::remove_cv_t<std::remove_pointer_t<D>> *, D>;
+} // namespace detail
+
 // The format parameter type: Args is deduced from the arguments alone.
 template <class... Args>
-using format_string = basic_format_string<std::type_identity_t<Args>...>;
+using format_string = basic_format_string<detail::checked_type<Args>...>;
 
 // Adapts any callable f(std::int32_t) to the C sink: out() calls f through
-// ctx(). The sink refers to f, which must outlive its use.
+// ctx(). From a named callable (F an lvalue reference) the sink refers to
+// it, which must outlive the sink's use. From a temporary the sink holds a
+// copy of its own: out() and ctx() then serve as long as the sink lives,
+// and ctx() points into the sink.
 template <class F>
-    requires std::is_object_v<F> && std::invocable<F &, std::int32_t>
+    requires std::is_object_v<std::remove_reference_t<F>> &&
+             std::invocable<std::remove_reference_t<F> &, std::int32_t>
 class sink {
+    using callable = std::remove_reference_t<F>;
+
 public:
-    explicit sink(F &f) noexcept : f_(std::addressof(f)) {}
+    explicit sink(std::type_identity_t<F> f) : f_(std::forward<F>(f)) {}
     kestrix_out_fn out() const noexcept { return &call; }
-    void *ctx() const noexcept { return const_cast<void *>(static_cast<const void *>(f_)); }
+    void *ctx() const noexcept
+    {
+        return const_cast<void *>(static_cast<const void *>(std::addressof(f_)));
+    }
 
 private:
-    static void call(void *ctx, std::int32_t c) { (*static_cast<F *>(ctx))(c); }
-    F *f_;
+    static void call(void *ctx, std::int32_t c) { (*static_cast<callable *>(ctx))(c); }
+    F f_;
 };
+
+// sink s{f} refers to a named f; sink s{[](std::int32_t) {...}} keeps the lambda.
+template <class F>
+sink(F &&) -> sink<F>;
+
+// Every call comes in two forms that differ only in how the arguments are
+// taken. When all of them are scalars (integers, enums, pointers) they are
+// taken by value, so that a bit-field or a packed struct's field is copied
+// into an aligned parameter: Clang would bind a reference to a packed field
+// where it lies, misaligned. A call with an object such as std::string takes
+// every argument by const reference instead, so the object is not copied
+// (a bit-field still works there; a packed field should be copied first,
+// e.g. +s.field, for Clang's sake).
+namespace detail {
+template <class... Args>
+concept scalars = (std::is_scalar_v<std::decay_t<Args>> && ...);
+
+template <class Buf>
+concept pointer_buffer =
+    !std::is_array_v<std::remove_reference_t<Buf>> && std::convertible_to<Buf, char *>;
+
+template <std::size_t N, class... Widened>
+char *format_to_array(char (&buf)[N], const char *fmt, Widened... args)
+{
+    const std::size_t length = kestrix_snprintf(buf, N, fmt, args...);
+    return buf + (length < N ? length : N - 1);
+}
+
+template <class F, class... Widened>
+void format_through(F &f, const char *fmt, Widened... args)
+{
+    if constexpr (std::is_function_v<F>) {
+        auto *fp = &f;
+        sink s(fp);
+        kestrix_fnprintf(s.out(), s.ctx(), fmt, args...);
+    } else {
+        sink s(f);
+        kestrix_fnprintf(s.out(), s.ctx(), fmt, args...);
+    }
+}
+} // namespace detail
 
 // Formats into buf, which must hold the whole output and its NUL (there is
 // no size: use format_to_n when it is not known to fit). Returns the address
-// of the terminating NUL, so the length is the result minus buf.
-template <class... Args>
-char *format_to(char *buf, format_string<Args...> fmt, Args &&...args)
+// of the terminating NUL, so the length is the result minus buf. A char
+// array goes to the overload below, which knows its size.
+template <class Buf, class... Args>
+    requires detail::pointer_buffer<Buf> && detail::scalars<Args...>
+char *format_to(Buf &&buf, format_string<Args...> fmt, Args... args)
 {
-    return kestrix_sprintf(buf, fmt.c_str(), detail::widen(args)...);
+    return kestrix_sprintf(static_cast<char *>(buf), fmt.c_str(), detail::widen(args)...);
+}
+template <class Buf, class... Args>
+    requires detail::pointer_buffer<Buf> && (!detail::scalars<Args...>)
+char *format_to(Buf &&buf, format_string<Args...> fmt, const Args &...args)
+{
+    return kestrix_sprintf(static_cast<char *>(buf), fmt.c_str(), detail::widen(args)...);
+}
+
+// Formats into an array, cut to its size if needed (format_to_n tells the
+// length the whole output has). Returns the address of the terminating NUL.
+template <std::size_t N, class... Args>
+    requires detail::scalars<Args...>
+char *format_to(char (&buf)[N], format_string<Args...> fmt, Args... args)
+{
+    return detail::format_to_array(buf, fmt.c_str(), detail::widen(args)...);
+}
+template <std::size_t N, class... Args>
+    requires(!detail::scalars<Args...>)
+char *format_to(char (&buf)[N], format_string<Args...> fmt, const Args &...args)
+{
+    return detail::format_to_array(buf, fmt.c_str(), detail::widen(args)...);
 }
 
 // Formats into buf, writing at most size bytes; when size > 0 the output is
 // always closed with a NUL, cut short if needed. Returns the length of the
 // whole output, which is >= size exactly when it was cut.
 template <class... Args>
-std::size_t format_to_n(char *buf, std::size_t size, format_string<Args...> fmt, Args &&...args)
+    requires detail::scalars<Args...>
+std::size_t format_to_n(char *buf, std::size_t size, format_string<Args...> fmt, Args... args)
 {
-    detail::bounded_buffer b{buf, size, 0};
-    kestrix_fnprintf(&detail::bounded_buffer::put, &b, fmt.c_str(), detail::widen(args)...);
-    if (size > 0)
-        buf[b.length < size ? b.length : size - 1] = '\0';
-    return b.length;
+    return kestrix_snprintf(buf, size, fmt.c_str(), detail::widen(args)...);
+}
+template <class... Args>
+    requires(!detail::scalars<Args...>)
+std::size_t format_to_n(char *buf, std::size_t size, format_string<Args...> fmt, const Args &...args)
+{
+    return kestrix_snprintf(buf, size, fmt.c_str(), detail::widen(args)...);
 }
 
 // Formats through a C sink and its context.
 template <class... Args>
-void format(kestrix_out_fn out, void *ctx, format_string<Args...> fmt, Args &&...args)
+    requires detail::scalars<Args...>
+void format(kestrix_out_fn out, void *ctx, format_string<Args...> fmt, Args... args)
+{
+    kestrix_fnprintf(out, ctx, fmt.c_str(), detail::widen(args)...);
+}
+template <class... Args>
+    requires(!detail::scalars<Args...>)
+void format(kestrix_out_fn out, void *ctx, format_string<Args...> fmt, const Args &...args)
 {
     kestrix_fnprintf(out, ctx, fmt.c_str(), detail::widen(args)...);
 }
@@ -328,17 +428,16 @@ void format(kestrix_out_fn out, void *ctx, format_string<Args...> fmt, Args &&..
 // e.g. a lambda. An exception that it throws passes through the library to
 // the caller.
 template <class F, class... Args>
-    requires std::invocable<F &, std::int32_t>
-void format(F &&f, format_string<Args...> fmt, Args &&...args)
+    requires std::invocable<F &, std::int32_t> && detail::scalars<Args...>
+void format(F &&f, format_string<Args...> fmt, Args... args)
 {
-    if constexpr (std::is_function_v<std::remove_reference_t<F>>) {
-        auto *fp = &f;
-        sink s(fp);
-        kestrix_fnprintf(s.out(), s.ctx(), fmt.c_str(), detail::widen(args)...);
-    } else {
-        sink s(f);
-        kestrix_fnprintf(s.out(), s.ctx(), fmt.c_str(), detail::widen(args)...);
-    }
+    detail::format_through(f, fmt.c_str(), detail::widen(args)...);
+}
+template <class F, class... Args>
+    requires std::invocable<F &, std::int32_t> && (!detail::scalars<Args...>)
+void format(F &&f, format_string<Args...> fmt, const Args &...args)
+{
+    detail::format_through(f, fmt.c_str(), detail::widen(args)...);
 }
 
 } // namespace kestrix

@@ -37,7 +37,8 @@ configure_build() { # name, extra cmake args...
   local name=$1
   shift
   echo "== $name: configure"
-  cmake -S "$root" -B "$out/$name" -DKESTRIX_WERROR=ON "$@" >"$out/$name.configure.log" 2>&1 ||
+  # Tests ON, not AUTO: without GoogleTest the leg fails instead of passing empty.
+  cmake -S "$root" -B "$out/$name" -DKESTRIX_WERROR=ON -DKESTRIX_BUILD_TESTS=ON "$@" >"$out/$name.configure.log" 2>&1 ||
     { cat "$out/$name.configure.log"; return 1; }
   echo "== $name: build"
   cmake --build "$out/$name" -j "$jobs"

@@ -11,6 +11,9 @@
 #                  own calls inside it (kestrix's options must win)
 #   bound_refused  the same, the parent adding -Bsymbolic after kestrix's
 #                  options: the build must stop and say why
+#   front_door     the README's first command in a copy of the source tree,
+#                  on a machine without GoogleTest
+#   readme_pkg_config  the README's pkg-config commands, as written
 # Inputs: MODE SOURCE_DIR BUILD_DIR WORK_DIR CONFIG LIBDIR INCLUDEDIR MANDIR
 # GENERATOR C_COMPILER CXX_COMPILER, and where they apply READELF PKG_CONFIG
 # TOOLCHAIN_FILE SYSTEM_NAME SYSTEM_PROCESSOR EMULATOR ('|' between words).
@@ -72,6 +75,31 @@ function(run_consumers dir)
   endforeach()
 endfunction()
 
+# The first ```sh block after the README line heading.
+function(readme_block heading out)
+  file(READ "${SOURCE_DIR}/README.md" readme)
+  string(FIND "${readme}" "\n${heading}\n" at)
+  if(at EQUAL -1)
+    fail("no \"${heading}\" in README.md")
+  endif()
+  string(SUBSTRING "${readme}" ${at} -1 readme)
+  if(NOT readme MATCHES "```sh\n([^`]+)```")
+    fail("no sh block after \"${heading}\" in README.md")
+  endif()
+  set(${out} "${CMAKE_MATCH_1}" PARENT_SCOPE)
+endfunction()
+
+# Runs sh commands in dir with the environment settings env...; stops with
+# the output unless they all succeed. The output is left in sh_output.
+function(run_sh commands dir)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env ${ARGN} sh -ec "${commands}"
+    WORKING_DIRECTORY "${dir}" RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(NOT rc EQUAL 0)
+    fail("in ${dir}, failed (${rc}):\n${commands}\n${out}")
+  endif()
+  set(sh_output "${out}" PARENT_SCOPE)
+endfunction()
+
 function(build_consumer name)
   set(bin "${WORK_DIR}/${name}")
   file(REMOVE_RECURSE "${bin}")
@@ -90,7 +118,7 @@ if(MODE STREQUAL "install")
 
   set(lib "${prefix}/${LIBDIR}")
   foreach(f "${lib}/libkestrix.so.1.0.0" "${lib}/libkestrix.a" "${prefix}/${INCLUDEDIR}/kestrix.h"
-      "${prefix}/${INCLUDEDIR}/kestrix.hpp"
+      "${prefix}/${INCLUDEDIR}/kestrix.hpp" "${prefix}/${INCLUDEDIR}/kestrix_checked.h"
       "${lib}/cmake/kestrix/kestrixConfig.cmake"
       "${lib}/cmake/kestrix/kestrixConfigVersion.cmake"
       "${lib}/cmake/kestrix/kestrixTargets.cmake" "${lib}/pkgconfig/kestrix.pc"
@@ -175,6 +203,9 @@ elseif(MODE STREQUAL "pkg_config")
   if(NOT run_output STREQUAL "1.0.0\n")
     fail("pkg-config --modversion kestrix: ${run_output}")
   endif()
+  string(REGEX MATCH "^([0-9]+)\\.([0-9]+)\\.([0-9]+)" version "${run_output}")
+  set(version_defines -DPACKAGE_VERSION_MAJOR=${CMAKE_MATCH_1} -DPACKAGE_VERSION_MINOR=${CMAKE_MATCH_2}
+    -DPACKAGE_VERSION_PATCH=${CMAKE_MATCH_3})
   run(${PKG_CONFIG} --cflags kestrix)
   separate_arguments(cflags UNIX_COMMAND "${run_output}")
   run(${PKG_CONFIG} --libs kestrix)
@@ -190,7 +221,7 @@ elseif(MODE STREQUAL "pkg_config")
   set(bin "${WORK_DIR}/pkg_config")
   file(REMOVE_RECURSE "${bin}")
   file(MAKE_DIRECTORY "${bin}")
-  run(${C_COMPILER} -std=c99 ${cflags} "${consumer}/consumer.c" -o "${bin}/consumer_c"
+  run(${C_COMPILER} -std=c99 ${cflags} ${version_defines} "${consumer}/consumer.c" -o "${bin}/consumer_c"
     ${libs} "-Wl,-rpath,${libdir}")
   run(${CXX_COMPILER} -std=c++20 ${cflags} "${consumer}/consumer.cpp" -o "${bin}/consumer_cpp"
     ${libs} "-Wl,-rpath,${libdir}")
@@ -218,6 +249,37 @@ elseif(MODE STREQUAL "bound_refused")
     RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
   if(rc EQUAL 0 OR NOT out MATCHES "binds its own calls to kestrix_str")
     fail("a kestrix linked with -Bsymbolic after its own options was built (${rc}):\n${out}")
+  endif()
+
+elseif(MODE STREQUAL "front_door")
+  # No GoogleTest: CMAKE_DISABLE_FIND_PACKAGE_GTest, seeded into the cache
+  # of the build directory that the command then configures.
+  readme_block("## Quick start" command)
+  set(tree "${WORK_DIR}/front_door")
+  file(REMOVE_RECURSE "${tree}")
+  foreach(entry CMakeLists.txt cmake include src examples man tests)
+    file(COPY "${SOURCE_DIR}/${entry}" DESTINATION "${tree}")
+  endforeach()
+  file(WRITE "${tree}/build/CMakeCache.txt" "CMAKE_DISABLE_FIND_PACKAGE_GTest:BOOL=ON\n")
+  run_sh("${command}" "${tree}")
+  string(REGEX MATCHALL "GoogleTest not found, so the tests are off" said "${sh_output}")
+  list(LENGTH said times)
+  if(NOT times EQUAL 1 OR NOT sh_output MATCHES "\nhello from kestrix, pid [0-9]+\n.*sprintf wrote"
+      OR EXISTS "${tree}/build/tests/kestrix-tests")
+    fail("the README's first command without GoogleTest:\n${command}\n${sh_output}")
+  endif()
+
+elseif(MODE STREQUAL "readme_pkg_config")
+  # $HOME/.local, a prefix the dynamic linker does not search.
+  set(home "${WORK_DIR}/home")
+  file(REMOVE_RECURSE "${home}")
+  run(${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${home}/.local" --config "${CONFIG}")
+  configure_file("${consumer}/consumer.c" "${home}/app.c" COPYONLY)
+  configure_file("${consumer}/consumer.cpp" "${home}/app.cpp" COPYONLY)
+  readme_block("### Use it with pkg-config" commands)
+  run_sh("${commands}" "${home}" "HOME=${home}" --unset=PKG_CONFIG_LIBDIR --unset=LD_LIBRARY_PATH)
+  if(NOT sh_output MATCHES "consumer_c: x=01FF s=ab d=-7\n.*consumer_cpp: x=01FF s=ab d=-7\n")
+    fail("the README's pkg-config commands:\n${commands}\n${sh_output}")
   endif()
 
 else()

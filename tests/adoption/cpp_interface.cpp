@@ -92,6 +92,32 @@ void test_integer_widening()
     CHECK_EQ(fmt("%d|%d", true, false), "1|0");
     volatile int vi = -9;
     CHECK_EQ(fmt("%d", vi), "-9");
+
+    // Bit-fields and packed fields, which no reference can bind to.
+    struct bits {
+        int s3 : 3;
+        unsigned u5 : 5;
+        long long s40 : 40;
+    } b{-2, 31, -5};
+    struct __attribute__((packed)) record {
+        char tag;
+        std::int64_t value;
+    } r{'r', -7};
+    char buf[32];
+    kestrix::format_to(buf, "%d %u %d %d", b.s3, b.u5, b.s40, r.value);
+    CHECK_EQ(buf, "-2 31 -5 -7");
+    // Beside an object, which is not copied, a bit-field is still accepted.
+    struct counted {
+        int *copies;
+        counted(int *c) : copies(c) {}
+        counted(const counted &o) : copies(o.copies) { ++*copies; }
+        const char *c_str() const { return "obj"; }
+    };
+    int copies = 0;
+    const counted object(&copies);
+    kestrix::format_to(buf, "%s %d", object, b.s3);
+    CHECK_EQ(buf, "obj -2");
+    CHECK(copies == 0);
 }
 
 void test_characters_and_enums()
@@ -144,7 +170,7 @@ void test_pointers_and_strings()
     CHECK_EQ(fmt("%s,%s,%s,%s,%s", array, "literal", str, std::string("temporary"),
                  zstring{"c_str"}),
              "array,literal,std::string,temporary,c_str");
-    CHECK_EQ(fmt("%s|%s", bytes, u8"\u00FC"), "a\xFF" "b|\xC3\xBC");
+    CHECK_EQ(fmt("%s|%s|%s", bytes, u8"\u00FC", std::u8string(u8"\u00E9")), "a\xFF" "b|\xC3\xBC|\xC3\xA9");
 }
 
 void test_format_to()
@@ -158,6 +184,20 @@ void test_format_to()
     // A %c of 0 is stored inside the output; the end is after it.
     end = kestrix::format_to(buf, "[%c]", 0);
     CHECK(end == buf + 3 && std::memcmp(buf, "[\0]\0", 4) == 0);
+
+    // On an array the output is cut to the array's size; the end is its NUL.
+    struct {
+        char before[8];
+        char array[8];
+        char after[8];
+    } g;
+    std::memset(&g, 0x5A, sizeof g);
+    end = kestrix::format_to(g.array, "id=%u name=%s", 42u, "sensor");
+    CHECK(end == g.array + 7 && std::memcmp(g.array, "id=42 n", 8) == 0);
+    CHECK(std::all_of(g.before, g.before + 8, [](char c) { return c == 0x5A; }) &&
+          std::all_of(g.after, g.after + 8, [](char c) { return c == 0x5A; }));
+    end = kestrix::format_to(g.array, "%u", 7u);
+    CHECK(end == g.array + 1 && std::strcmp(g.array, "7") == 0);
 }
 
 void test_format_to_n()
@@ -215,6 +255,12 @@ void test_sinks()
     kestrix_hex(s.out(), s.ctx(), 0xABCD, 2);
     kestrix_str(s.out(), s.ctx(), "!");
     CHECK_EQ(out, "-5ABCD!");
+
+    // A sink made from a temporary keeps the callable for as long as it lives.
+    std::string kept;
+    kestrix::sink t{[&kept](std::int32_t c) { kept.push_back(static_cast<char>(c)); }};
+    kestrix_dec(t.out(), t.ctx(), 77, 0);
+    CHECK_EQ(kept, "77");
 
     // A const callable works through a const sink.
     std::vector<std::int32_t> seen;

@@ -1,7 +1,8 @@
-// kestrix.h (and, from C++20, kestrix.hpp) compiled as C++11 through C++23
-// with -Wall -Wextra -pedantic -Werror: the declarations stay usable and
-// warning-free in every standard a caller may use.
+// kestrix.h and kestrix_checked.h (and, from C++20, kestrix.hpp) compiled as
+// C++11 through C++23 with -Wall -Wextra -pedantic -Werror: the declarations
+// stay usable and warning-free in every standard a caller may use.
 #include <kestrix.h>
+#include <kestrix_checked.h>
 #if __cplusplus >= 202002L
 #include <kestrix.hpp>
 #endif
@@ -25,4 +26,10 @@ char *header_cxx_format(char *buf, int64_t n)
 #else
     return kestrix_sprintf(buf, "%d", n);
 #endif
+}
+
+size_t header_cxx_bounded(char *buf, size_t size, int64_t n);
+size_t header_cxx_bounded(char *buf, size_t size, int64_t n)
+{
+    return kestrix_snprintf(buf, size, "%d", n);
 }

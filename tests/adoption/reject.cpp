@@ -9,6 +9,14 @@
 namespace {
 enum class colour { red };
 void ignore(void *, std::int32_t) {}
+struct flags {
+    unsigned ready : 1;
+    int level : 4;
+};
+struct __attribute__((packed)) record {
+    char tag;
+    std::int64_t value;
+};
 } // namespace
 
 void calls(char *buf, const char *runtime_format)
@@ -33,6 +41,17 @@ void calls(char *buf, const char *runtime_format)
     kestrix::format_to_n(buf, 4, "%d", n);
     kestrix::format(&ignore, nullptr, "%s", "x");
     kestrix::format(lambda, "%d %d", n, n);
+    char array[8];
+    kestrix::format_to(array, "%d", n);
+    flags f{1, -2};
+    record r{'r', -3};
+    kestrix::format_to_n(buf, 4, "%u %d %d", f.ready, f.level, r.value);
+    kestrix::sink s{[](std::int32_t) {}};
+    kestrix_str(s.out(), s.ctx(), "x");
+#ifdef __cpp_char8_t
+    kestrix::format_to(buf, "%s", std::u8string(u8"x"));
+#endif
+    kestrix_snprintf(buf, 4, "%d", static_cast<std::int64_t>(n));
 #elif KESTRIX_CASE == 1
     kestrix::format_to(buf, "%d %d", n);
 #elif KESTRIX_CASE == 2
@@ -73,5 +92,7 @@ void calls(char *buf, const char *runtime_format)
     kestrix::format(lambda, "%c", n, n);
 #elif KESTRIX_CASE == 20
     kestrix::format_to(buf, "%d", static_cast<unsigned __int128>(n));
+#elif KESTRIX_CASE == 21
+    KESTRIX_SNPRINTF(buf, 4, "%d", n);
 #endif
 }

@@ -7,6 +7,13 @@
 #define CONSUMER "consumer_c"
 #endif
 
+/* The installed header and the package that found it name one release. */
+#if defined(PACKAGE_VERSION_MAJOR) &&                                                     \
+    (KESTRIX_VERSION_MAJOR != PACKAGE_VERSION_MAJOR || KESTRIX_VERSION_MINOR != PACKAGE_VERSION_MINOR || \
+     KESTRIX_VERSION_PATCH != PACKAGE_VERSION_PATCH)
+#error "kestrix.h and the package disagree on the version"
+#endif
+
 int main(void)
 {
     char buf[64];

@@ -1,0 +1,252 @@
+/* kestrix_checked.h from C11 (-Wall -Wextra -pedantic -Werror): the calls
+ * that the plain functions get wrong without a warning print the right
+ * values through the macros; each kind of argument is widened as the header
+ * says, with the host's snprintf as the oracle for digits; the bounded
+ * functions keep to their size inside guard bytes.
+ *
+ * Built with KESTRIX_CASE set to a number, the file is instead one call that
+ * must not compile; CMakeLists.txt lists the diagnostic each one must give. */
+#include <kestrix_checked.h>
+
+#include <inttypes.h>
+#include <stdio.h>
+#include <string.h>
+
+#ifndef KESTRIX_CASE
+
+static int checks, failures;
+
+static void check(int ok, int line, const char *what, const char *got, const char *expected)
+{
+    ++checks;
+    if (!ok) {
+        ++failures;
+        fprintf(stderr, "c_checked.c:%d: %s \"%s\", expected \"%s\"\n", line, what, got, expected);
+    }
+}
+
+struct text {
+    char buf[512];
+    size_t len;
+};
+
+static void to_text(void *ctx, int32_t c)
+{
+    struct text *t = (struct text *)ctx;
+    if (t->len + 1 < sizeof t->buf)
+        t->buf[t->len++] = (char)c;
+    t->buf[t->len] = '\0';
+}
+
+/* The same format and arguments through all three macros; each must give
+ * expected (the arguments are evaluated once per macro). */
+#define CHECK_FORMAT(expected, ...)                                                  \
+    do {                                                                             \
+        char s_[512], n_[512];                                                       \
+        struct text t_ = {{0}, 0};                                                   \
+        char *end_ = KESTRIX_SPRINTF(s_, __VA_ARGS__);                               \
+        size_t len_ = KESTRIX_SNPRINTF(n_, sizeof n_, __VA_ARGS__);                  \
+        KESTRIX_FNPRINTF(to_text, &t_, __VA_ARGS__);                                 \
+        check(!strcmp(s_, (expected)) && end_ == s_ + strlen(s_), __LINE__,          \
+              "KESTRIX_SPRINTF", s_, (expected));                                    \
+        check(!strcmp(n_, (expected)) && len_ == strlen(n_), __LINE__,               \
+              "KESTRIX_SNPRINTF", n_, (expected));                                   \
+        check(!strcmp(t_.buf, (expected)), __LINE__, "KESTRIX_FNPRINTF", t_.buf,     \
+              (expected));                                                           \
+    } while (0)
+
+/* What the host prints for the 64-bit value w as %d|%u|%x (16 digits). */
+static const char *oracle(uint64_t w)
+{
+    static char buf[80];
+    snprintf(buf, sizeof buf, "%" PRId64 "|%" PRIu64 "|%016" PRIX64, (int64_t)w, w, w);
+    return buf;
+}
+#define CHECK_WIDENED(value, widened) CHECK_FORMAT(oracle(widened), "%d|%u|%p", value, value, value)
+
+static void issue_table(void)
+{
+    /* Each of these prints garbage through kestrix_sprintf without a cast. */
+    int minus_one = -1;
+    signed char minus_three = -3;
+    char e9 = (char)0xE9;
+    CHECK_FORMAT("-1", "%d", minus_one);
+    CHECK_FORMAT("-3", "%d", minus_three);
+    CHECK_FORMAT("233", "%u", e9);
+    /* Past the argument registers the upper half of a slot is stale: from
+     * the fifth argument on x86-64, the seventh on aarch64. */
+    CHECK_FORMAT("1 2 3 4 -1 -1 -1 -1 -1 -1 -1 -1 -1", "%d %d %d %d %d %d %d %d %d %d %d %d %d", 1, 2, 3, 4,
+                 minus_one, minus_one, minus_one, minus_one, minus_one, minus_one, minus_one, minus_one,
+                 minus_one);
+    /* %d of a double does not compile: KESTRIX_CASE 2. */
+}
+
+enum sign { minus_seven = -7, plus_seven = 7 };
+struct bits {
+    int s3 : 3;
+    unsigned u5 : 5;
+    _Bool flag : 1;
+    long long s40 : 40;
+    unsigned long long u63 : 63;
+};
+struct __attribute__((packed)) packed {
+    char c;
+    int64_t i;
+};
+
+static int marker(void) { return 0; }
+
+static void widening(void)
+{
+    /* Signed types with their sign, unsigned ones with zeros. */
+    CHECK_WIDENED((signed char)-128, (uint64_t)-128);
+    CHECK_WIDENED((short)-32768, (uint64_t)-32768);
+    CHECK_WIDENED((int)INT32_MIN, (uint64_t)(int64_t)INT32_MIN);
+    CHECK_WIDENED(-5L, (uint64_t)-5);
+    CHECK_WIDENED((long long)INT64_MIN, (uint64_t)INT64_MIN);
+    CHECK_WIDENED((unsigned char)0xFF, 0xFFu);
+    CHECK_WIDENED((unsigned short)0xFFFF, 0xFFFFu);
+    CHECK_WIDENED(0xFFFFFFFFu, 0xFFFFFFFFu);
+    CHECK_WIDENED(0xFFFFFFFFFFFFFFFFul, UINT64_MAX);
+    CHECK_WIDENED((_Bool)5, 1u);
+    CHECK_WIDENED((char)0xFF, 0xFFu);
+    CHECK_WIDENED('A', 65u);
+    /* Qualified objects, enums, bit-fields and packed fields alike. */
+    {
+        const int c = -3;
+        volatile short v = -4;
+        enum sign e = minus_seven;
+        struct bits b = {-2, 31, 1, -5, 0x7FFFFFFFFFFFFFFFull};
+        struct packed p = {'x', -9};
+        CHECK_WIDENED(c, (uint64_t)-3);
+        CHECK_WIDENED(v, (uint64_t)-4);
+        CHECK_WIDENED(e, (uint64_t)-7);
+        CHECK_WIDENED(plus_seven, 7u);
+        CHECK_WIDENED(b.s3, (uint64_t)-2);
+        CHECK_WIDENED(b.u5, 31u);
+        CHECK_WIDENED(b.flag, 1u);
+        CHECK_WIDENED(b.s40, (uint64_t)-5);
+        CHECK_WIDENED(b.u63, 0x7FFFFFFFFFFFFFFFu);
+        CHECK_WIDENED(p.i, (uint64_t)-9);
+    }
+    /* Pointers by their address: objects, qualified, null, functions. */
+    {
+        int x = 0;
+        char array[] = "array";
+        const volatile int *q = &x;
+        CHECK_WIDENED(&x, (uint64_t)(uintptr_t)&x);
+        CHECK_WIDENED(q, (uint64_t)(uintptr_t)&x);
+        CHECK_WIDENED((void *)0, 0u);
+        CHECK_WIDENED(marker, (uint64_t)(uintptr_t)marker);
+        CHECK_WIDENED(&marker, (uint64_t)(uintptr_t)marker);
+        CHECK_FORMAT("array literal (null)", "%s %s %s", array, "literal", (const char *)0);
+    }
+    /* One evaluation of each argument. */
+    {
+        char buf[8];
+        int i = 0;
+        KESTRIX_SPRINTF(buf, "%d", i++);
+        check(i == 1 && !strcmp(buf, "0"), __LINE__, "KESTRIX_ARG(i++)", buf, "0");
+    }
+}
+
+static void counts(void)
+{
+    char expected[128];
+    size_t at = 0;
+    int k;
+    for (k = 1; k <= 32; ++k)
+        at += (size_t)snprintf(expected + at, sizeof expected - at, "%d.", k - 17);
+    CHECK_FORMAT("plain 100%", "plain 100%%");
+    CHECK_FORMAT(expected, "%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.",
+                 -16, -15, -14, -13, -12, -11, -10, -9, -8, -7, -6, -5, -4, -3, -2, -1, 0, 1, 2, 3, 4, 5, 6, 7,
+                 8, 9, 10, 11, 12, 13, 14, 15);
+}
+
+enum { guard = 16, room = 64 };
+
+static void bounded(void)
+{
+    static const char full[] = "v=-12 x=ABCD s=xyz";
+    const size_t len = sizeof full - 1;
+    const size_t sizes[] = {0, 1, len, len + 1, room};
+    size_t i, k;
+    for (i = 0; i < sizeof sizes / sizeof sizes[0]; ++i) {
+        unsigned char raw[guard + room + guard];
+        char *buf = (char *)raw + guard;
+        const size_t size = sizes[i];
+        const size_t kept = size == 0 ? 0 : (size - 1 < len ? size - 1 : len);
+        char what[64];
+        size_t got;
+        int ok;
+        memset(raw, 0xA5, sizeof raw);
+        got = KESTRIX_SNPRINTF(buf, size, "v=%d x=%x s=%s", -12, 0xABCD, "xyz");
+        ok = got == len && memcmp(buf, full, kept) == 0 && (size == 0 || buf[kept] == '\0');
+        /* Nothing is written but the characters that fit and their NUL. */
+        for (k = 0; k < sizeof raw; ++k)
+            if ((size == 0 || k < guard || k > guard + kept) && raw[k] != 0xA5)
+                ok = 0;
+        snprintf(what, sizeof what, "KESTRIX_SNPRINTF, size %u, length %u:", (unsigned)size, (unsigned)got);
+        check(ok, __LINE__, what, size ? buf : "", full);
+    }
+    /* A null buffer of size 0 measures; %c stores its low byte. */
+    {
+        char buf[4];
+        size_t got = KESTRIX_SNPRINTF((char *)0, 0, "%s=%u", "id", 123456u);
+        check(got == 9, __LINE__, "measuring", "", "9");
+        got = KESTRIX_SNPRINTF(buf, sizeof buf, "%c%c", 0x41, 0x142);
+        check(got == 2 && !strcmp(buf, "AB"), __LINE__, "%c", buf, "AB");
+    }
+}
+
+int main(void)
+{
+    issue_table();
+    widening();
+    counts();
+    bounded();
+    printf("c_checked (C %ld): %d checks, %d failed\n", (long)__STDC_VERSION__, checks, failures);
+    return failures == 0 ? 0 : 1;
+}
+
+#else /* KESTRIX_CASE: calls that must not compile */
+
+struct point {
+    int x, y;
+};
+union word {
+    int i;
+    char c[4];
+};
+
+void refused(char *buf);
+void refused(char *buf)
+{
+    struct point p = {1, 2};
+    union word w = {1};
+    (void)p;
+    (void)w;
+#if KESTRIX_CASE == 1
+    KESTRIX_SPRINTF(buf, "%d", 2.5f);
+#elif KESTRIX_CASE == 2
+    KESTRIX_SNPRINTF(buf, 8, "%d", 2.5);
+#elif KESTRIX_CASE == 3
+    KESTRIX_SPRINTF(buf, "%d", 2.5L);
+#elif KESTRIX_CASE == 4
+    _Complex double z = 1;
+    KESTRIX_SPRINTF(buf, "%d", z);
+#elif KESTRIX_CASE == 5
+    KESTRIX_SPRINTF(buf, "%d", p);
+#elif KESTRIX_CASE == 6
+    KESTRIX_SPRINTF(buf, "%d", w);
+#elif KESTRIX_CASE == 7
+    __extension__ __int128 wide = 1;
+    KESTRIX_SPRINTF(buf, "%d", wide);
+#elif KESTRIX_CASE == 8
+    KESTRIX_SPRINTF(buf, "%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d", 1, 2, 3, 4, 5, 6, 7,
+                    8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32,
+                    33);
+#endif
+}
+
+#endif /* KESTRIX_CASE */
