@@ -1,5 +1,6 @@
-/* Every conversion, the three emitters and both buffer front ends, checked
- * with nothing underneath: no C library, no loader, no writable data.
+/* Every conversion, the three emitters, both buffer front ends and the
+ * companion header's bounded buffer, checked with nothing underneath: no C
+ * library, no loader, no writable data.
  *
  * The table holds no pointer, since a pointer in static data needs a
  * relocation that an image copied to an arbitrary address never gets: a %s
@@ -9,6 +10,7 @@
  * where alignment is checked. */
 #include "selftest.h"
 
+#include <kestrix_checked.h>
 #include <stdarg.h>
 #include <stdint.h>
 
@@ -218,6 +220,13 @@ static void run_case(struct tally *t, unsigned index, const struct test_case *c)
     end = via_vsprintf(guarded(&out), text, a[0], a[1], a[2], a[3], a[4], a[5]);
     kestrix_fnprintf(t->out, t->ctx, "case %u: kestrix_vsprintf", (uint64_t)index);
     verdict(t, buffer_holds(&out, end, c->want, n), "kestrix_vsprintf", c->want);
+    /* One byte short, the bounded buffer cuts the last character. */
+    const size_t size = n ? n : 1;
+    char *buf = guarded(&out);
+    const size_t length = kestrix_snprintf(buf, size, text, a[0], a[1], a[2], a[3], a[4], a[5]);
+    kestrix_fnprintf(t->out, t->ctx, "case %u: kestrix_snprintf", (uint64_t)index);
+    verdict(t, length == n && buffer_holds(&out, buf + size - 1, c->want, (unsigned)size - 1), "kestrix_snprintf",
+            c->want);
 }
 
 int kestrix_selftest(kestrix_out_fn out, void *ctx)
