@@ -28,28 +28,19 @@ static inline bool is_buffer_sink(kestrix_out_fn out)
     return out == _kestrix_out_char;
 }
 
-// One character through the sink, or straight into the buffer.
-static inline void put(kestrix_out_fn out, void *ctx, int32_t c)
-{
-    if (is_buffer_sink(out))
-        _kestrix_out_char(ctx, c);
-    else
-        out(ctx, c);
-}
-
-// Copies bytes from p to d up to the first byte for which stop() holds and
-// returns that byte; p is left at it and d past the last byte copied. Each
-// byte is read only once the one before it has been found not to stop the
-// copy, so nothing past a terminating NUL is ever read. Unrolled, the loop
-// branches back once per eight bytes.
-template <typename Stop>
-static inline uint32_t copy_run(const unsigned char *&p, char *&d, Stop stop)
+// Copies bytes from p to d up to the first NUL or stop byte, which is '%' in
+// a format and NUL in a string, and returns that byte; p is left at it and d
+// past the last byte copied. Each byte is read only once the one before it
+// has been found not to stop the copy, so nothing past a terminating NUL is
+// ever read. In text most bytes lie above '%', so one test passes them.
+// Unrolled, the loop branches back once per eight bytes.
+__attribute__((always_inline)) static inline uint32_t copy_run(const unsigned char *&p, char *&d, uint32_t stop)
 {
     for (;; p += 8, d += 8) {
 #pragma GCC unroll 8
         for (int k = 0; k < 8; ++k) {
             const uint32_t c = p[k];
-            if (stop(c)) {
+            if (__builtin_expect(c <= '%', 0) && (c == '\0' || c == stop)) {
                 p += k, d += k;
                 return c;
             }
@@ -91,17 +82,18 @@ __attribute__((noinline)) static void str_to_sink(kestrix_out_fn out, void *ctx,
 
 extern "C" void kestrix_str(kestrix_out_fn out, void *ctx, const char *str)
 {
-    if (!str)
-        str = "(null)";
     // Bytes are read unsigned so 0x80..0xFF reach the sink as 128..255
     // whatever the signedness of plain char. One byte at a time: nothing
     // past the terminating NUL is ever read.
-    const unsigned char *p = reinterpret_cast<const unsigned char *>(str);
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(str ? str : "(null)");
+    // The compiler is not to copy the code below for the null case, whose
+    // bytes it knows: one copy of it is enough.
+    __asm__("" : "+r"(p));
     if (!is_buffer_sink(out))
         return str_to_sink(out, ctx, p);
     char **cursor = static_cast<char **>(ctx);
     char *d = *cursor;
-    copy_run(p, d, [](uint32_t b) { return b == '\0'; });
+    copy_run(p, d, '\0');
     *cursor = d;
 }
 
@@ -152,67 +144,149 @@ extern "C" void kestrix_dec(kestrix_out_fn out, void *ctx, uint64_t value, int32
     kestrix_str(out, ctx, p);
 }
 
+// The interpreter writes through one of two writers. Into the library's own
+// buffer, the cursor stays in a register and text is stored straight at it;
+// it goes back through ctx only around a call to an emitter, which takes the
+// private sink and the cursor's address like any sink and context. Through
+// a caller's sink, every character is one call.
+struct BufferWriter {
+    static constexpr bool inline_char = true;
+    char **cursor;
+    char *d;
+    explicit BufferWriter(void *ctx) : cursor(static_cast<char **>(ctx)), d(*cursor) {}
+    kestrix_out_fn out() const { return _kestrix_out_char; }
+    void *ctx() const { return cursor; }
+    // The run of ordinary bytes up to the next '%' or the end.
+    __attribute__((always_inline)) uint32_t text(const unsigned char *&p) { return copy_run(p, d, '%'); }
+    void put(uint32_t c) { *d++ = static_cast<char>(c); }
+    void before_call() { *cursor = d; }
+    void after_call() { d = *cursor; }
+    void done() { *cursor = d; }
+};
+
+struct SinkWriter {
+    static constexpr bool inline_char = false;
+    kestrix_out_fn sink;
+    void *context;
+    kestrix_out_fn out() const { return sink; }
+    void *ctx() const { return context; }
+    uint32_t text(const unsigned char *&p)
+    {
+        uint32_t c;
+        for (c = *p; c != '\0' && c != '%'; c = *++p)
+            sink(context, static_cast<int32_t>(c));
+        return c;
+    }
+    void put(uint32_t c) { sink(context, static_cast<int32_t>(c)); }
+    void before_call() {}
+    void after_call() {}
+    void done() {}
+};
+
+// How the interpreter takes the argument list, so that it reads the list in
+// place and never copies it: where va_list is an array (x86-64) a va_list
+// parameter already is a pointer, and is passed on as one; elsewhere
+// (aarch64, where it is a structure) by reference.
+template <typename T>
+struct ArgListOf {
+    using type = T &;
+};
+template <typename T, decltype(sizeof 0) N>
+struct ArgListOf<T[N]> {
+    using type = T *;
+};
+using ArgList = ArgListOf<va_list>::type;
+
+// GCC at -O3 would otherwise clone a function for a constant argument,
+// a second copy of its code.
+#if defined(__GNUC__) && !defined(__clang__)
+#define KESTRIX_ONE_COPY __attribute__((noinline, noclone))
+#else
+#define KESTRIX_ONE_COPY __attribute__((noinline))
+#endif
+
+// A conversion that takes an argument, for both interpreters (into the
+// buffer, %c is stored without coming here): the emitter for the letter,
+// called through its exported name, the character for %c, or a '?' for a
+// letter the language does not know. Each is a tail call. One function for
+// both keeps the library small; the buffer's interpreter pays one direct
+// call per conversion for it.
+KESTRIX_ONE_COPY static void convert(kestrix_out_fn out, void *ctx, uint32_t letter, uint64_t v)
+{
+    int32_t width = 8;
+    switch (letter) {
+    case 'd':
+    case 'i':
+    case 'u':
+        // letter ^ 'u' is 0 for 'u' and nonzero (0x11, 0x1C) for 'd' and 'i'.
+        return kestrix_dec(out, ctx, v, static_cast<int32_t>(letter ^ 'u'));
+    case 'x':
+    case 'X':
+        // Smallest of 1, 2 or 4 bytes that holds v; else 0, which the hex
+        // emitter widens to 16 digits. There is no 3-byte width.
+        width = v <= 0xFFu ? 1 : v <= 0xFFFFu ? 2 : v <= 0xFFFFFFFFu ? 4 : 0;
+        [[fallthrough]];
+    case 'p':
+    case 'P':
+        return kestrix_hex(out, ctx, v, width);
+    case 's':
+        return kestrix_str(out, ctx, reinterpret_cast<const char *>(static_cast<uintptr_t>(v)));
+    case 'c':
+        return out(ctx, static_cast<int32_t>(v));
+    default:
+        return out(ctx, '?');
+    }
+}
+
+template <typename Writer>
+static inline void interpret(Writer w, const unsigned char *p, ArgList args)
+{
+    for (;;) {
+        const uint32_t c = w.text(p);
+        if (c == '\0')
+            break;
+        const uint32_t n = p[1];
+        if (n == '\0') // a lone '%' at the end writes nothing and reads nothing
+            break;
+        p += 2;
+        if (n == '%') {
+            w.put('%');
+            continue;
+        }
+        // The argument is read before the letter is examined further, so an
+        // unknown letter consumes its argument like any other.
+        const uint64_t v = va_arg(args, uint64_t);
+        if (w.inline_char && n == 'c') {
+            w.put(static_cast<uint32_t>(v));
+            continue;
+        }
+        w.before_call();
+        convert(w.out(), w.ctx(), n, v);
+        w.after_call();
+    }
+    w.done();
+}
+
+// Each writer's interpreter is a function of its own, so that each saves
+// only the registers its own loop needs. Both take kestrix_vfnprintf's own
+// parameters, which then need no moving.
+KESTRIX_ONE_COPY static void interpret_into_buffer(kestrix_out_fn, void *ctx, const unsigned char *p, ArgList args)
+{
+    interpret(BufferWriter(ctx), p, args);
+}
+
+KESTRIX_ONE_COPY static void interpret_through_sink(kestrix_out_fn out, void *ctx, const unsigned char *p,
+                                                             ArgList args)
+{
+    interpret(SinkWriter{out, ctx}, p, args);
+}
+
 extern "C" void kestrix_vfnprintf(kestrix_out_fn out, void *ctx, const char *fmt, va_list args)
 {
     const unsigned char *p = reinterpret_cast<const unsigned char *>(fmt);
-    const bool buffer = is_buffer_sink(out);
-    for (;;) {
-        // The run of ordinary bytes up to the next '%' or the end. In text
-        // most bytes lie above '%', so one test passes them.
-        uint32_t c;
-        if (buffer) {
-            char **cursor = static_cast<char **>(ctx);
-            char *d = *cursor;
-            c = copy_run(p, d, [](uint32_t b) { return __builtin_expect(b <= '%', 0) && (b == '\0' || b == '%'); });
-            *cursor = d;
-        } else {
-            for (c = *p; c != '\0' && c != '%'; c = *++p)
-                out(ctx, static_cast<int32_t>(c));
-        }
-        if (c == '\0')
-            return;
-        const uint32_t n = p[1];
-        if (n == '\0') // a lone '%' at the end writes nothing and reads nothing
-            return;
-        p += 2;
-        // A conversion that writes one character lands at the end of the
-        // loop with it in ch; the others call their emitter and go on.
-        uint32_t ch = '%';
-        if (n != '%') {
-            // The argument is read before the letter is examined further, so
-            // an unknown letter consumes its argument like any other.
-            const uint64_t v = va_arg(args, uint64_t);
-            int32_t width = 8;
-            switch (n) {
-            case 'd':
-            case 'i':
-            case 'u':
-                // n ^ 'u' is 0 for 'u' and nonzero (0x11, 0x1C) for 'd' and 'i'.
-                kestrix_dec(out, ctx, v, static_cast<int32_t>(n ^ 'u'));
-                continue;
-            case 'x':
-            case 'X':
-                // Smallest of 1, 2 or 4 bytes that holds v; else 0, which the
-                // hex emitter widens to 16 digits. There is no 3-byte width.
-                width = v <= 0xFFu ? 1 : v <= 0xFFFFu ? 2 : v <= 0xFFFFFFFFu ? 4 : 0;
-                [[fallthrough]];
-            case 'p':
-            case 'P':
-                kestrix_hex(out, ctx, v, width);
-                continue;
-            case 's':
-                kestrix_str(out, ctx, reinterpret_cast<const char *>(static_cast<uintptr_t>(v)));
-                continue;
-            case 'c':
-                ch = static_cast<uint32_t>(v);
-                break;
-            default:
-                ch = '?';
-                break;
-            }
-        }
-        put(out, ctx, static_cast<int32_t>(ch));
-    }
+    if (is_buffer_sink(out))
+        return interpret_into_buffer(out, ctx, p, args);
+    return interpret_through_sink(out, ctx, p, args);
 }
 
 extern "C" void kestrix_fnprintf(kestrix_out_fn out, void *ctx, const char *fmt, ...)
