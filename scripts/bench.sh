@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds and runs the benchmark of kestrix beside the host's snprintf,
 # stb_sprintf and {fmt}, installing Debian's packages for them when missing.
-# Prints every run, then the table of median ratios from this one run.
+# Prints every run, then the table of ratios from this one run (each time
+# the fastest of its repetitions).
 #
 # usage: scripts/bench.sh [BENCHMARK FLAGS...]
-#   default flags: --benchmark_repetitions=5 --benchmark_min_time=0.2
+#   default flags: --benchmark_repetitions=9 --benchmark_min_time=0.1
 #   e.g. scripts/bench.sh --benchmark_filter='^(dec|hex)/'
 set -euo pipefail
 
@@ -17,6 +18,6 @@ ensure cmake cmake g++ g++ libbenchmark-dev /usr/include/benchmark/benchmark.h \
 
 cmake -S "$root" -B "$out" -DKESTRIX_BUILD_BENCH=ON -DKESTRIX_BUILD_TESTS=OFF -DKESTRIX_BUILD_EXAMPLES=OFF >/dev/null
 cmake --build "$out" -j 2 --target kestrix-bench
-[ $# -gt 0 ] || set -- --benchmark_repetitions=5 --benchmark_min_time=0.2
+[ $# -gt 0 ] || set -- --benchmark_repetitions=9 --benchmark_min_time=0.1
 exec "$out/bench/kestrix-bench" --benchmark_enable_random_interleaving=true \
      --benchmark_report_aggregates_only=true "$@"
