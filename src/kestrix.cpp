@@ -132,13 +132,12 @@ extern "C" void kestrix_dec(kestrix_out_fn out, void *ctx, uint64_t value, int32
         p[0] = kPairs.d[2 * r];
         p[1] = kPairs.d[2 * r + 1];
     }
-    if (m >= 10) {
-        p -= 2;
-        p[0] = kPairs.d[2 * m];
-        p[1] = kPairs.d[2 * m + 1];
-    } else {
-        *--p = static_cast<char>('0' + m);
-    }
+    // The last one or two digits as a pair, the pair's leading zero then
+    // skipped when m < 10: no branch on whether the count of digits is odd.
+    p -= 2;
+    p[0] = kPairs.d[2 * m];
+    p[1] = kPairs.d[2 * m + 1];
+    p += m < 10;
     if (negative)
         out(ctx, '-');
     kestrix_str(out, ctx, p);
