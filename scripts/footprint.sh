@@ -83,8 +83,8 @@ chain() { # arch, functions...
   for f in "$@"; do sum=$((sum + $(lookup "$f" "${frames[$arch]}"))); done
   echo "$sum"
 }
-buffer_chain="kestrix_sprintf kestrix_vfnprintf kestrix_dec kestrix_str"
-sink_chain="kestrix_fnprintf kestrix_vfnprintf kestrix_dec kestrix_str str_to_sink"
+buffer_chain="kestrix_sprintf kestrix_vfnprintf interpret_into_buffer convert kestrix_dec kestrix_str"
+sink_chain="kestrix_fnprintf kestrix_vfnprintf interpret_through_sink convert kestrix_dec kestrix_str str_to_sink"
 echo "| deepest call chain, sum of its frames in bytes | x86-64 | aarch64 |"
 echo "|---|---:|---:|"
 echo "| ${buffer_chain// / → } | $(chain x86-64 $buffer_chain) | $(chain aarch64 $buffer_chain) |"
