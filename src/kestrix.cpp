@@ -274,8 +274,7 @@ KESTRIX_ONE_COPY static void interpret_into_buffer(kestrix_out_fn, void *ctx, co
     interpret(BufferWriter(ctx), p, args);
 }
 
-KESTRIX_ONE_COPY static void interpret_through_sink(kestrix_out_fn out, void *ctx, const unsigned char *p,
-                                                             ArgList args)
+KESTRIX_ONE_COPY static void interpret_through_sink(kestrix_out_fn out, void *ctx, const unsigned char *p, ArgList args)
 {
     interpret(SinkWriter{out, ctx}, p, args);
 }

@@ -143,9 +143,7 @@ static char *via_vsprintf(char *buf, const char *fmt, ...)
     return end;
 }
 
-/* The output buffer starts at an odd address inside guard bytes: it must
- * hold want and one NUL, end must point at that NUL, and no other byte
- * may change. */
+/* An output buffer at an odd address inside guard bytes. */
 static char *guarded(union scratch *s)
 {
     for (unsigned i = 0; i < sizeof s->b; ++i)
@@ -153,6 +151,8 @@ static char *guarded(union scratch *s)
     return s->b + GUARD + 1;
 }
 
+/* The buffer holds the n bytes of want and one NUL, end points at that NUL,
+ * and no other byte changed. */
 static int buffer_holds(const union scratch *s, const char *end, const char *want, unsigned n)
 {
     const char *buf = s->b + GUARD + 1;
