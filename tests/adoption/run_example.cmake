@@ -3,6 +3,7 @@
 #   signal_report  must die by SIGSEGV after reporting the fault from its
 #                  handler, at the address of the page it announced
 #   cpp_format     must exit 0 with the lines its source promises
+#   nolibc         the same, with no C library
 cmake_minimum_required(VERSION 3.18)
 string(REPLACE "|" ";" emulator "${EMULATOR}")
 execute_process(COMMAND ${emulator} "${EXE}"
@@ -32,6 +33,10 @@ emitters: -42002A
 ")
   if(NOT rc EQUAL 0 OR NOT out STREQUAL expected)
     message(FATAL_ERROR "expected:\n${expected}\n${all}")
+  endif()
+elseif(EXAMPLE STREQUAL "nolibc")
+  if(NOT rc EQUAL 0 OR NOT out MATCHES "^no C library: kestrix -42 BEEF\nmain is at [0-9A-F]+ \\(27 bytes\\)\n$")
+    message(FATAL_ERROR "not the example's two lines\n${all}")
   endif()
 else()
   message(FATAL_ERROR "unknown EXAMPLE ${EXAMPLE}")
