@@ -1,5 +1,5 @@
 # Install rules: the shared library with its SONAME link and development
-# link, the static archive beside it, the three headers, the man page, a CMake
+# link (unless KESTRIX_BUILD_SHARED is OFF), the static archive beside it, the three headers, the man page, a CMake
 # package (kestrix::kestrix and kestrix::kestrix_static, with a version file)
 # and a pkg-config file. Every installed path is relative to
 # the prefix, so `cmake --install --prefix DIR` may put the tree anywhere.
@@ -12,7 +12,7 @@ set(KESTRIX_INSTALL_CMAKEDIR "${CMAKE_INSTALL_LIBDIR}/cmake/kestrix"
 set(KESTRIX_INSTALL_PKGCONFIGDIR "${CMAKE_INSTALL_LIBDIR}/pkgconfig"
     CACHE STRING "Where kestrix.pc goes, relative to the prefix")
 
-install(TARGETS kestrix kestrix_static EXPORT kestrixTargets
+install(TARGETS ${kestrix_libraries} EXPORT kestrixTargets
   LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}"
   ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}"
   RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}"
@@ -57,6 +57,12 @@ foreach(dir LIBDIR INCLUDEDIR)
     set(KESTRIX_PC_${dir} "\${prefix}/${CMAKE_INSTALL_${dir}}")
   endif()
 endforeach()
+# A program linked with the shared library binds its calls into it at load
+# time, as kestrix::kestrix does (see CMakeLists.txt).
+set(KESTRIX_PC_LINK_OPTIONS "")
+if(KESTRIX_BUILD_SHARED)
+  set(KESTRIX_PC_LINK_OPTIONS " -Wl,-z,now")
+endif()
 configure_file("${PROJECT_SOURCE_DIR}/cmake/kestrix.pc.in"
   "${PROJECT_BINARY_DIR}/kestrix.pc" @ONLY)
 install(FILES "${PROJECT_BINARY_DIR}/kestrix.pc"

@@ -54,17 +54,12 @@ __attribute__((always_inline)) static inline uint32_t copy_run(const unsigned ch
 // where alignment is checked (aarch64 with the MMU off, say), an odd one
 // faults. The number buffers below are aligned for the same reason, since
 // pairs are stored at even offsets from their ends.
-struct DigitPairs {
-    alignas(2) char d[200];
-    constexpr DigitPairs() : d()
-    {
-        for (int i = 0; i < 100; ++i) {
-            d[2 * i] = static_cast<char>('0' + i / 10);
-            d[2 * i + 1] = static_cast<char>('0' + i % 10);
-        }
-    }
-};
-static constexpr DigitPairs kPairs{};
+alignas(2) static constexpr char kPairs[201] =
+    "0001020304050607080910111213141516171819"
+    "2021222324252627282930313233343536373839"
+    "4041424344454647484950515253545556575859"
+    "6061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
 
 static constexpr char kHexDigits[16] = {'0', '1', '2', '3', '4', '5', '6', '7',
                                         '8', '9', 'A', 'B', 'C', 'D', 'E', 'F'};
@@ -129,14 +124,14 @@ extern "C" void kestrix_dec(kestrix_out_fn out, void *ctx, uint64_t value, int32
         const uint32_t r = static_cast<uint32_t>(m - q * 100);
         m = q;
         p -= 2;
-        p[0] = kPairs.d[2 * r];
-        p[1] = kPairs.d[2 * r + 1];
+        p[0] = kPairs[2 * r];
+        p[1] = kPairs[2 * r + 1];
     }
     // The last one or two digits as a pair, the pair's leading zero then
     // skipped when m < 10: no branch on whether the count of digits is odd.
     p -= 2;
-    p[0] = kPairs.d[2 * m];
-    p[1] = kPairs.d[2 * m + 1];
+    p[0] = kPairs[2 * m];
+    p[1] = kPairs[2 * m + 1];
     p += m < 10;
     if (negative)
         out(ctx, '-');
@@ -224,7 +219,7 @@ KESTRIX_ONE_COPY static void convert(kestrix_out_fn out, void *ctx, uint32_t let
         // Smallest of 1, 2 or 4 bytes that holds v; else 0, which the hex
         // emitter widens to 16 digits. There is no 3-byte width.
         width = v <= 0xFFu ? 1 : v <= 0xFFFFu ? 2 : v <= 0xFFFFFFFFu ? 4 : 0;
-        [[fallthrough]];
+        __attribute__((fallthrough));
     case 'p':
     case 'P':
         return kestrix_hex(out, ctx, v, width);

@@ -11,6 +11,11 @@
 #                  own calls inside it (kestrix's options must win)
 #   bound_refused  the same, the parent adding -Bsymbolic after kestrix's
 #                  options: the build must stop and say why
+#   c_parent       a C-only parent with no build type takes kestrix in by
+#                  add_subdirectory and by FetchContent; its build type and
+#                  flags stay its own, and it links kestrix::kestrix_static
+#   static_only    kestrix built with KESTRIX_BUILD_SHARED=OFF, installed,
+#                  then consumed by find_package and by pkg-config
 #   front_door     the README's first command in a copy of the source tree,
 #                  on a machine without GoogleTest
 #   readme_pkg_config  the README's pkg-config commands, as written
@@ -40,12 +45,10 @@ function(run)
   set(run_output "${out}" PARENT_SCOPE)
 endfunction()
 
-# The cache entries that make a consumer build with the same toolchain.
+# The cache entries that make a consumer build with the same toolchain
+# (toolchain_args) and the same build type (consumer_args).
 set(toolchain_args -G "${GENERATOR}"
   "-DCMAKE_C_COMPILER=${C_COMPILER}" "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}")
-if(CONFIG)
-  list(APPEND toolchain_args "-DCMAKE_BUILD_TYPE=${CONFIG}")
-endif()
 if(TOOLCHAIN_FILE)
   list(APPEND toolchain_args "-DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN_FILE}")
 endif()
@@ -53,11 +56,21 @@ if(SYSTEM_NAME)
   list(APPEND toolchain_args "-DCMAKE_SYSTEM_NAME=${SYSTEM_NAME}"
     "-DCMAKE_SYSTEM_PROCESSOR=${SYSTEM_PROCESSOR}")
 endif()
+set(consumer_args ${toolchain_args})
+if(CONFIG)
+  list(APPEND consumer_args "-DCMAKE_BUILD_TYPE=${CONFIG}")
+endif()
 
-# Runs the consumer programs from dir and checks what they print. The one
-# linked with the archive must not need libkestrix.so.
+# Runs the consumer programs from dir (by default the three of consumer/)
+# and checks what they print. The one linked with the archive must not need
+# libkestrix.so; one that needs it must bind its calls at load time (-z now,
+# carried by kestrix::kestrix and kestrix.pc).
 function(run_consumers dir)
-  foreach(prog consumer_c consumer_c_static consumer_cpp)
+  set(progs ${ARGN})
+  if(NOT progs)
+    set(progs consumer_c consumer_c_static consumer_cpp)
+  endif()
+  foreach(prog IN LISTS progs)
     set(exe "${dir}/${prog}")
     if(NOT EXISTS "${exe}")
       file(GLOB_RECURSE exe "${dir}/${prog}" "${dir}/*/${prog}")
@@ -66,10 +79,12 @@ function(run_consumers dir)
     if(NOT run_output STREQUAL "${prog}: x=01FF s=ab d=-7\n")
       fail("${prog} printed: ${run_output}")
     endif()
-    if(prog STREQUAL "consumer_c_static" AND READELF)
+    if(READELF)
       run(${READELF} -d ${exe})
-      if(run_output MATCHES "libkestrix")
+      if(prog MATCHES "static" AND run_output MATCHES "libkestrix")
         fail("${prog} needs the shared library:\n${run_output}")
+      elseif(run_output MATCHES "libkestrix" AND NOT run_output MATCHES "BIND_NOW|FLAGS[^\n]* NOW")
+        fail("${prog} binds its calls into libkestrix.so lazily:\n${run_output}")
       endif()
     endif()
   endforeach()
@@ -103,7 +118,7 @@ endfunction()
 function(build_consumer name)
   set(bin "${WORK_DIR}/${name}")
   file(REMOVE_RECURSE "${bin}")
-  run(${CMAKE_COMMAND} -S "${consumer}" -B "${bin}" ${toolchain_args} ${ARGN})
+  run(${CMAKE_COMMAND} -S "${consumer}" -B "${bin}" ${consumer_args} ${ARGN})
   set(configure_output "${run_output}" PARENT_SCOPE)
   run(${CMAKE_COMMAND} --build "${bin}" --config "${CONFIG}")
   run_consumers("${bin}")
@@ -185,7 +200,7 @@ elseif(MODE STREQUAL "find_package")
 elseif(MODE STREQUAL "version")
   file(REMOVE_RECURSE "${WORK_DIR}/version")
   execute_process(COMMAND ${CMAKE_COMMAND} -S "${consumer}" -B "${WORK_DIR}/version"
-    ${toolchain_args} "-Dkestrix_DIR=${prefix}/${LIBDIR}/cmake/kestrix" -DWANTED_VERSION=2.0
+    ${consumer_args} "-Dkestrix_DIR=${prefix}/${LIBDIR}/cmake/kestrix" -DWANTED_VERSION=2.0
     RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
   if(rc EQUAL 0 OR NOT out MATCHES "compatible with requested version \"2\\.0\""
       OR NOT out MATCHES "kestrixConfig\\.cmake, version: 1\\.0\\.0")
@@ -243,13 +258,49 @@ elseif(MODE STREQUAL "foreign_flags")
 elseif(MODE STREQUAL "bound_refused")
   set(bin "${WORK_DIR}/bound_refused")
   file(REMOVE_RECURSE "${bin}")
-  run(${CMAKE_COMMAND} -S "${consumer}" -B "${bin}" ${toolchain_args} -DCONSUME=fetchcontent
+  run(${CMAKE_COMMAND} -S "${consumer}" -B "${bin}" ${consumer_args} -DCONSUME=fetchcontent
     "-DKESTRIX_SOURCE_DIR=${SOURCE_DIR}" -DLATE_LINK_OPTION=-Wl,-Bsymbolic)
   execute_process(COMMAND ${CMAKE_COMMAND} --build "${bin}" --config "${CONFIG}" --target kestrix
     RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
   if(rc EQUAL 0 OR NOT out MATCHES "binds its own calls to kestrix_str")
     fail("a kestrix linked with -Bsymbolic after its own options was built (${rc}):\n${out}")
   endif()
+
+elseif(MODE STREQUAL "c_parent")
+  foreach(how subdirectory fetchcontent)
+    set(bin "${WORK_DIR}/c_parent_${how}")
+    file(REMOVE_RECURSE "${bin}")
+    run(${CMAKE_COMMAND} -S "${SOURCE_DIR}/tests/adoption/c_parent" -B "${bin}" ${toolchain_args}
+      -DCONSUME=${how} "-DKESTRIX_SOURCE_DIR=${SOURCE_DIR}" -DCMAKE_C_FLAGS=-DPARENT_FLAGS)
+    run(${CMAKE_COMMAND} --build "${bin}")
+    run_consumers("${bin}" c_parent)
+  endforeach()
+
+elseif(MODE STREQUAL "static_only")
+  set(dir "${WORK_DIR}/static_only")
+  file(REMOVE_RECURSE "${dir}")
+  run(${CMAKE_COMMAND} -S "${SOURCE_DIR}" -B "${dir}/build" ${consumer_args} -DKESTRIX_BUILD_SHARED=OFF)
+  run(${CMAKE_COMMAND} --build "${dir}/build" --config "${CONFIG}")
+  run(${CMAKE_COMMAND} --install "${dir}/build" --prefix "${dir}/prefix" --config "${CONFIG}")
+  file(GLOB shared "${dir}/prefix/${LIBDIR}/libkestrix.so*")
+  if(shared OR NOT EXISTS "${dir}/prefix/${LIBDIR}/libkestrix.a")
+    fail("KESTRIX_BUILD_SHARED=OFF installed: ${shared}, and the archive exists: "
+      "${dir}/prefix/${LIBDIR}/libkestrix.a")
+  endif()
+  set(prefix "${dir}/prefix")
+  build_consumer(static_only/find_package "-Dkestrix_DIR=${prefix}/${LIBDIR}/cmake/kestrix")
+  if(NOT configure_output MATCHES "kestrix: the static archive alone")
+    fail("the static-only package offers more than kestrix::kestrix_static:\n${configure_output}")
+  endif()
+  # pkg-config's plain -lkestrix finds the archive, as nothing else is there.
+  set(ENV{PKG_CONFIG_PATH} "${prefix}/${LIBDIR}/pkgconfig")
+  unset(ENV{PKG_CONFIG_LIBDIR})
+  unset(ENV{PKG_CONFIG_SYSROOT_DIR})
+  run(${PKG_CONFIG} --cflags --libs kestrix)
+  separate_arguments(flags UNIX_COMMAND "${run_output}")
+  run(${C_COMPILER} -std=c99 -DCONSUMER="consumer_c_static" "${consumer}/consumer.c"
+    -o "${dir}/consumer_c_static" ${flags})
+  run_consumers("${dir}" consumer_c_static)
 
 elseif(MODE STREQUAL "front_door")
   # No GoogleTest: CMAKE_DISABLE_FIND_PACKAGE_GTest, seeded into the cache

@@ -14,6 +14,12 @@
 #error "kestrix.h and the package disagree on the version"
 #endif
 
+/* Built by a parent project with no build type (c_parent/): its own flags
+ * reach its own code, and no build type or option of kestrix's does. */
+#if defined(C_PARENT) && (!defined(PARENT_FLAGS) || defined(NDEBUG) || defined(__OPTIMIZE__) || !__STDC_HOSTED__)
+#error "kestrix changed the flags of its parent's own code"
+#endif
+
 int main(void)
 {
     char buf[64];
