@@ -129,39 +129,64 @@ static inline uint64_t kestrix_checked_pointer(const volatile void *p) { return 
 #define KESTRIX_CHECKED_REQUIRE(cond, message) \
     (void)sizeof(struct { _Static_assert(cond, message); int kestrix_checked_unused; })
 
+/* A refused argument is passed to one of these, whose parameter type no
+ * argument converts to: the compiler stops with one error, at the argument
+ * in the caller's line, and the function's name (GCC) or the parameter's
+ * type (Clang) in the error says what is wrong. They are never defined. */
+struct kestrix_error_floating_point_value_cannot_be_formatted { char unused; };
+struct kestrix_error_struct_or_union_cannot_be_formatted_pass_a_member_or_its_address { char unused; };
+struct kestrix_error_integer_wider_than_64_bits_cannot_be_formatted { char unused; };
+uint64_t kestrix_error_floating_point_value_cannot_be_formatted(
+    struct kestrix_error_floating_point_value_cannot_be_formatted);
+uint64_t kestrix_error_struct_or_union_cannot_be_formatted_pass_a_member_or_its_address(
+    struct kestrix_error_struct_or_union_cannot_be_formatted_pass_a_member_or_its_address);
+uint64_t kestrix_error_integer_wider_than_64_bits_cannot_be_formatted(
+    struct kestrix_error_integer_wider_than_64_bits_cannot_be_formatted);
+
 #if defined(__GNUC__)
 /* GCC and Clang tell the class of a type: 1 integer, 2 char, 3 enum, 4 bool,
- * 9 complex, 12 struct, 13 union. The default case below sees pointers, and
+ * 8 real floating (the GNU _FloatN types and __float128 too), 9 complex,
+ * 12 struct, 13 union; a bit-precise _BitInt(N) is 18 under newer GCC and
+ * has no class (-1) under Clang. The default case below sees these, and
  * under GCC also bit-fields of a width no standard type has (their type is
  * "int:3", which no _Generic association names). */
 #define KESTRIX_CHECKED_CLASS(x) __builtin_classify_type(x)
-#define KESTRIX_CHECKED_IS_INTEGER(x) (KESTRIX_CHECKED_CLASS(x) >= 1 && KESTRIX_CHECKED_CLASS(x) <= 4)
-#define KESTRIX_CHECKED_GNU(x)                                                                                  \
-    KESTRIX_CHECKED_REQUIRE(KESTRIX_CHECKED_CLASS(x) != 12 && KESTRIX_CHECKED_CLASS(x) != 13,                   \
-                            "KESTRIX_ARG: a struct or union cannot be formatted: pass one of its members or "     \
-                            "its address"),                                                                     \
-        KESTRIX_CHECKED_REQUIRE(!KESTRIX_CHECKED_IS_INTEGER(x) || sizeof(0 ? (x) : (x)) <= 8,                   \
-                                "KESTRIX_ARG: an integer wider than 64 bits cannot be formatted: the library "  \
-                                "reads 64 bits"),
-#define KESTRIX_CHECKED_IS_COMPLEX(x) (KESTRIX_CHECKED_CLASS(x) == 9)
-#define KESTRIX_CHECKED_OTHER(x) \
-    __builtin_choose_expr(KESTRIX_CHECKED_IS_INTEGER(x), kestrix_checked_signed, kestrix_checked_pointer)
+#define KESTRIX_CHECKED_IS_INTEGER(x)                                                        \
+    ((KESTRIX_CHECKED_CLASS(x) >= 1 && KESTRIX_CHECKED_CLASS(x) <= 4) ||                     \
+     KESTRIX_CHECKED_CLASS(x) == 18 || KESTRIX_CHECKED_CLASS(x) == -1)
+/* x where it is an integer, else 0: what the signedness test may look at,
+ * since a cast to the type of a struct would itself be an error. 0 ? a : a
+ * also turns a bit-field into a plain value. */
+#define KESTRIX_CHECKED_AS_INTEGER(x) __builtin_choose_expr(KESTRIX_CHECKED_IS_INTEGER(x), (x), 0)
+#define KESTRIX_CHECKED_IS_SIGNED(x) \
+    ((__typeof__(0 ? KESTRIX_CHECKED_AS_INTEGER(x) : KESTRIX_CHECKED_AS_INTEGER(x)))-1 < 1)
+#define KESTRIX_CHECKED_OTHER(x)                                                                      \
+    __builtin_choose_expr(                                                                            \
+        KESTRIX_CHECKED_CLASS(x) == 8 || KESTRIX_CHECKED_CLASS(x) == 9,                              \
+        kestrix_error_floating_point_value_cannot_be_formatted,                                       \
+        __builtin_choose_expr(                                                                        \
+            KESTRIX_CHECKED_CLASS(x) == 12 || KESTRIX_CHECKED_CLASS(x) == 13,                        \
+            kestrix_error_struct_or_union_cannot_be_formatted_pass_a_member_or_its_address,           \
+            __builtin_choose_expr(                                                                    \
+                !KESTRIX_CHECKED_IS_INTEGER(x), kestrix_checked_pointer,                              \
+                __builtin_choose_expr(sizeof(0 ? (x) : (x)) > 8,                                      \
+                                      kestrix_error_integer_wider_than_64_bits_cannot_be_formatted,   \
+                                      __builtin_choose_expr(KESTRIX_CHECKED_IS_SIGNED(x),             \
+                                                            kestrix_checked_signed,                   \
+                                                            kestrix_checked_unsigned)))))
 /* A function pointer converts to the pointer parameter only as an extension
  * that -pedantic reports; every pointer is formatted by its address. */
 #define KESTRIX_CHECKED_EXTENSION __extension__
 #else
-#define KESTRIX_CHECKED_GNU(x)
-#define KESTRIX_CHECKED_IS_COMPLEX(x) 0
 #define KESTRIX_CHECKED_OTHER(x) kestrix_checked_pointer
 #define KESTRIX_CHECKED_EXTENSION
 #endif
 
 #define KESTRIX_ARG(x)                                                                                          \
-    (KESTRIX_CHECKED_REQUIRE(!_Generic((x), float: 1, double: 1, long double: 1,                                \
-                                       default: KESTRIX_CHECKED_IS_COMPLEX(x)),                                 \
-                             "KESTRIX_ARG: a floating-point value cannot be formatted: the library reads every " \
-                             "argument as a 64-bit integer or a pointer"),                                      \
-     KESTRIX_CHECKED_GNU(x) KESTRIX_CHECKED_EXTENSION _Generic((x),                                            \
+    (KESTRIX_CHECKED_EXTENSION _Generic((x),                                                                    \
+        float: kestrix_error_floating_point_value_cannot_be_formatted,                                          \
+        double: kestrix_error_floating_point_value_cannot_be_formatted,                                         \
+        long double: kestrix_error_floating_point_value_cannot_be_formatted,                                    \
         _Bool: kestrix_checked_unsigned,                                                                        \
         char: kestrix_checked_char,                                                                             \
         signed char: kestrix_checked_signed,                                                                    \

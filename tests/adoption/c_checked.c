@@ -141,6 +141,17 @@ static void widening(void)
         CHECK_WIDENED(&marker, (uint64_t)(uintptr_t)marker);
         CHECK_FORMAT("array literal (null)", "%s %s %s", array, "literal", (const char *)0);
     }
+#if defined(__BITINT_MAXWIDTH__) && __STDC_VERSION__ > 201710L
+    /* C23's bit-precise integers of up to 64 bits, by their signedness. */
+    {
+        _BitInt(37) s = -5;
+        unsigned _BitInt(37) u = 0x1FFFFFFFFFu;
+        unsigned _BitInt(64) m = 0xFFFFFFFFFFFFFFFFu;
+        CHECK_WIDENED(s, (uint64_t)-5);
+        CHECK_WIDENED(u, 0x1FFFFFFFFFu);
+        CHECK_WIDENED(m, UINT64_MAX);
+    }
+#endif
     /* One evaluation of each argument. */
     {
         char buf[8];
@@ -241,6 +252,24 @@ void refused(char *buf)
     KESTRIX_SPRINTF(buf, "%d", w);
 #elif KESTRIX_CASE == 7
     __extension__ __int128 wide = 1;
+    KESTRIX_SPRINTF(buf, "%d", wide);
+#elif KESTRIX_CASE == 9 /* the GNU floating types */
+#ifdef __clang__
+    __float128 f = 1;
+#else
+    __extension__ _Float32 f = 1;
+#endif
+    KESTRIX_SPRINTF(buf, "%d", f);
+#elif KESTRIX_CASE == 10
+#ifdef __clang__
+    __fp16 h = 1;
+    KESTRIX_SPRINTF(buf, "%d", h);
+#else
+    __extension__ _Float64x f = 1;
+    KESTRIX_SPRINTF(buf, "%d", f);
+#endif
+#elif KESTRIX_CASE == 11 /* C23 */
+    _BitInt(65) wide = 1;
     KESTRIX_SPRINTF(buf, "%d", wide);
 #elif KESTRIX_CASE == 8
     KESTRIX_SPRINTF(buf, "%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d", 1, 2, 3, 4, 5, 6, 7,

@@ -1,12 +1,29 @@
 # Compiles SOURCE with COMPILER (-fsyntax-only) and FLAGS ('|' between
 # words). With EXPECT empty the compile must succeed; otherwise it must fail
 # with a diagnostic that matches the regular expression EXPECT, so that a
-# call refused for another reason (a typo, a missing header) does not pass.
+# call refused for another reason (a typo, a missing header) does not pass,
+# and with ONE_ERROR set, with that one error and no other.
+# With RUN set to a file name, SOURCE is instead compiled and linked there
+# (FLAGS naming the libraries too) and run, and must exit 0.
 cmake_minimum_required(VERSION 3.18)
 string(REPLACE "|" ";" flags "${FLAGS}")
+if(RUN)
+  execute_process(COMMAND ${COMPILER} ${flags} "${SOURCE}" -o "${RUN}"
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(rc EQUAL 0)
+    execute_process(COMMAND "${RUN}" RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  endif()
+  message("${out}")
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "failed (${rc})")
+  endif()
+  return()
+endif()
 execute_process(
   COMMAND ${COMPILER} ${flags} -fsyntax-only "${SOURCE}"
   RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+string(REGEX MATCHALL "error:" errors "${out}")
+list(LENGTH errors errors)
 if(EXPECT STREQUAL "")
   if(NOT rc EQUAL 0)
     message(FATAL_ERROR "expected to compile, but:\n${out}")
@@ -15,4 +32,6 @@ elseif(rc EQUAL 0)
   message(FATAL_ERROR "compiled, but should have failed with: ${EXPECT}")
 elseif(NOT out MATCHES "${EXPECT}")
   message(FATAL_ERROR "failed, but without \"${EXPECT}\":\n${out}")
+elseif(ONE_ERROR AND NOT errors EQUAL 1)
+  message(FATAL_ERROR "${errors} errors, where the one about \"${EXPECT}\" should be all:\n${out}")
 endif()
