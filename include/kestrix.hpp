@@ -34,7 +34,9 @@
 //   char *kestrix::format_to(char *buf, fmt, args...)
 //       kestrix_sprintf: buf must hold the whole output and its NUL; returns
 //       the address of that NUL.
+//       (also for an array of unknown bound, extern char buf[];)
 //   char *kestrix::format_to(char (&array)[N], fmt, args...)
+//   char *kestrix::format_to(std::array<char, N> &array, fmt, args...)
 //       on an array of known size, the output is cut to fit it (N - 1
 //       characters and the NUL at most); returns the address of the NUL.
 //   std::size_t kestrix::format_to_n(char *buf, std::size_t size, fmt, args...)
@@ -49,8 +51,12 @@
 //   kestrix::sink s{f}; s.out(), s.ctx()
 //       adapts a callable to the C sink type for any kestrix_ function. Made
 //       from a named callable it refers to it, which must outlive its use;
-//       made from a temporary (kestrix::sink s{[&](std::int32_t c) {...}}) it
-//       holds its own copy, and out() and ctx() serve as long as s lives.
+//       made from a temporary (kestrix::sink s{[&](std::int32_t c) {...}}) or
+//       a plain function it holds its own copy or pointer, and out() and
+//       ctx() serve as long as s lives.
+//   kestrix::runtime_format(fmt)
+//       a format known only at run time, passed where a format goes; its
+//       count and letters are then the caller's to get right, as from C.
 //
 // A function of your own can take a checked format too:
 //   template <class... Args>
@@ -66,6 +72,7 @@
 #include "kestrix.h"
 #include "kestrix_checked.h"
 
+#include <array>
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
@@ -88,6 +95,7 @@ template <int argument> void percent_s_given_a_view_that_may_lack_its_nul_pass_d
 template <int argument> void percent_c_d_i_u_x_X_need_an_integer_char_bool_or_enum() {}
 template <int argument> void percent_p_P_need_a_pointer_or_an_integer() {}
 template <int argument> void argument_is_wider_than_64_bits() {}
+template <int argument> void argument_is_not_an_integer_pointer_or_string() {}
 } // namespace format_error
 
 namespace detail {
@@ -128,13 +136,27 @@ concept is_view = !has_c_str<T> && requires(const T &t) {
     t.size();
 };
 
+// 128-bit integers, which are integral types only in GNU modes
+// (-std=gnu++20): in strict ones they are still integers, just too wide.
+#ifdef __SIZEOF_INT128__
+__extension__ using int128 = __int128;
+__extension__ using uint128 = unsigned __int128;
+template <class T>
+inline constexpr bool is_int128 = std::is_same_v<T, int128> || std::is_same_v<T, uint128>;
+#else
+template <class T>
+inline constexpr bool is_int128 = false;
+#endif
+
 enum class kind { integer, wide_integer, enumeration, string, object_with_c_str, pointer, null, view, other };
 
 // T is the decayed type: arrays have become pointers, functions function pointers.
 template <class T>
 constexpr kind kind_of()
 {
-    if constexpr (std::is_integral_v<T>)
+    if constexpr (is_int128<T>)
+        return kind::wide_integer;
+    else if constexpr (std::is_integral_v<T>)
         return sizeof(T) <= 8 ? kind::integer : kind::wide_integer;
     else if constexpr (std::is_enum_v<T>)
         return sizeof(T) <= 8 ? kind::enumeration : kind::wide_integer;
@@ -236,6 +258,28 @@ constexpr void check_format(const char *fmt)
         }(std::index_sequence_for<Args...>{});
 }
 
+// For a format known only at run time: each argument must be of a type
+// that some conversion takes.
+template <int argument, class Arg>
+constexpr void check_formattable()
+{
+    constexpr kind k = kind_of<std::decay_t<Arg>>();
+    if constexpr (k == kind::wide_integer)
+        format_error::argument_is_wider_than_64_bits<argument>();
+    else if constexpr (k == kind::view)
+        format_error::percent_s_given_a_view_that_may_lack_its_nul_pass_data_or_c_str<argument>();
+    else if constexpr (k == kind::other)
+        format_error::argument_is_not_an_integer_pointer_or_string<argument>();
+}
+
+template <class... Args>
+consteval void check_formattable_arguments()
+{
+    [&]<std::size_t... I>(std::index_sequence<I...>) {
+        (check_formattable<static_cast<int>(I) + 1, Args>(), ...);
+    }(std::index_sequence_for<Args...>{});
+}
+
 // The one 64-bit value that the library reads for an argument. The format
 // check has already refused every type that does not reach a branch here.
 template <class T>
@@ -261,21 +305,43 @@ constexpr std::uint64_t widen(const T &v) noexcept
         return 0;
     else if constexpr (std::is_pointer_v<T>)
         return static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(v));
-    else
+    else if constexpr (has_c_str<T>)
         return widen(v.c_str());
+    else // refused by the format's check, which has said why
+        return 0;
 }
 
 } // namespace detail
 
+// A format known only at run time, named as such at the call:
+//   kestrix::format_to(buf, kestrix::runtime_format(fmt), args...)
+// Nothing checks it while compiling: the number of arguments and the letter
+// each one meets are the caller's to get right, as from C. The arguments
+// are still widened by their types, and a type that no conversion takes
+// (floating point, wider than 64 bits, a view without a NUL) still does
+// not compile.
+struct runtime_format_string {
+    const char *fmt;
+};
+constexpr runtime_format_string runtime_format(const char *fmt) noexcept
+{
+    return {fmt};
+}
+
 // A format checked against the argument types Args at compile time. It is
 // made implicitly from a string literal (or any constant char pointer) at
-// the call; a format that is not a constant does not compile.
+// the call; a format that is not a constant does not compile, unless it
+// comes through runtime_format.
 template <class... Args>
 class basic_format_string {
 public:
     consteval basic_format_string(const char *fmt) : fmt_(fmt)
     {
         detail::check_format<Args...>(fmt);
+    }
+    basic_format_string(runtime_format_string fmt) noexcept : fmt_(fmt.fmt)
+    {
+        detail::check_formattable_arguments<Args...>();
     }
     constexpr const char *c_str() const noexcept { return fmt_; }
 
@@ -321,9 +387,13 @@ private:
     F f_;
 };
 
-// sink s{f} refers to a named f; sink s{[](std::int32_t) {...}} keeps the lambda.
+// sink s{f} refers to a named f; sink s{[](std::int32_t) {...}} keeps the
+// lambda; sink s{function} keeps a pointer to the function.
 template <class F>
 sink(F &&) -> sink<F>;
+template <class F>
+    requires std::is_function_v<std::remove_reference_t<F>>
+sink(F &&) -> sink<std::remove_reference_t<F> *>;
 
 // Every call comes in two forms that differ only in how the arguments are
 // taken. When all of them are scalars (integers, enums, pointers) they are
@@ -337,28 +407,24 @@ namespace detail {
 template <class... Args>
 concept scalars = (std::is_scalar_v<std::decay_t<Args>> && ...);
 
+// A buffer without a size: a char pointer, or an array of unknown bound
+// (extern char buf[];). Arrays of known size have overloads of their own.
 template <class Buf>
 concept pointer_buffer =
-    !std::is_array_v<std::remove_reference_t<Buf>> && std::convertible_to<Buf, char *>;
+    !std::is_bounded_array_v<std::remove_reference_t<Buf>> && std::convertible_to<Buf, char *>;
 
-template <std::size_t N, class... Widened>
-char *format_to_array(char (&buf)[N], const char *fmt, Widened... args)
+template <class... Widened>
+char *format_to_sized(char *buf, std::size_t size, const char *fmt, Widened... args)
 {
-    const std::size_t length = kestrix_snprintf(buf, N, fmt, args...);
-    return buf + (length < N ? length : N - 1);
+    const std::size_t length = kestrix_snprintf(buf, size, fmt, args...);
+    return buf + (length < size ? length : size - 1);
 }
 
 template <class F, class... Widened>
 void format_through(F &f, const char *fmt, Widened... args)
 {
-    if constexpr (std::is_function_v<F>) {
-        auto *fp = &f;
-        sink s(fp);
-        kestrix_fnprintf(s.out(), s.ctx(), fmt, args...);
-    } else {
-        sink s(f);
-        kestrix_fnprintf(s.out(), s.ctx(), fmt, args...);
-    }
+    sink s{f};
+    kestrix_fnprintf(s.out(), s.ctx(), fmt, args...);
 }
 } // namespace detail
 
@@ -379,19 +445,32 @@ char *format_to(Buf &&buf, format_string<Args...> fmt, const Args &...args)
     return kestrix_sprintf(static_cast<char *>(buf), fmt.c_str(), detail::widen(args)...);
 }
 
-// Formats into an array, cut to its size if needed (format_to_n tells the
-// length the whole output has). Returns the address of the terminating NUL.
+// Formats into a char array or a std::array<char, N>, cut to its size if
+// needed (format_to_n tells the length the whole output has). Returns the
+// address of the terminating NUL.
 template <std::size_t N, class... Args>
     requires detail::scalars<Args...>
 char *format_to(char (&buf)[N], format_string<Args...> fmt, Args... args)
 {
-    return detail::format_to_array(buf, fmt.c_str(), detail::widen(args)...);
+    return detail::format_to_sized(buf, N, fmt.c_str(), detail::widen(args)...);
 }
 template <std::size_t N, class... Args>
     requires(!detail::scalars<Args...>)
 char *format_to(char (&buf)[N], format_string<Args...> fmt, const Args &...args)
 {
-    return detail::format_to_array(buf, fmt.c_str(), detail::widen(args)...);
+    return detail::format_to_sized(buf, N, fmt.c_str(), detail::widen(args)...);
+}
+template <std::size_t N, class... Args>
+    requires(N > 0) && detail::scalars<Args...>
+char *format_to(std::array<char, N> &buf, format_string<Args...> fmt, Args... args)
+{
+    return detail::format_to_sized(buf.data(), N, fmt.c_str(), detail::widen(args)...);
+}
+template <std::size_t N, class... Args>
+    requires(N > 0) && (!detail::scalars<Args...>)
+char *format_to(std::array<char, N> &buf, format_string<Args...> fmt, const Args &...args)
+{
+    return detail::format_to_sized(buf.data(), N, fmt.c_str(), detail::widen(args)...);
 }
 
 // Formats into buf, writing at most size bytes; when size > 0 the output is

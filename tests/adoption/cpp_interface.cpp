@@ -4,6 +4,7 @@
 #include <kestrix.hpp>
 
 #include <algorithm>
+#include <array>
 #include <cinttypes>
 #include <climits>
 #include <cstdio>
@@ -12,6 +13,8 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+extern char unknown_bound[]; // defined at the end, as if in another file
 
 namespace {
 
@@ -198,6 +201,19 @@ void test_format_to()
           std::all_of(g.after, g.after + 8, [](char c) { return c == 0x5A; }));
     end = kestrix::format_to(g.array, "%u", 7u);
     CHECK(end == g.array + 1 && std::strcmp(g.array, "7") == 0);
+
+    // A std::array is cut the same way; an array of unknown bound, like a
+    // pointer, must hold the whole output.
+    std::array<char, 8> a;
+    end = kestrix::format_to(a, "id=%u name=%s", 42u, "sensor");
+    CHECK(end == a.data() + 7 && std::memcmp(a.data(), "id=42 n", 8) == 0);
+    end = kestrix::format_to(unknown_bound, "%s=%d", "id", -42);
+    CHECK(end == unknown_bound + 6 && std::strcmp(unknown_bound, "id=-42") == 0);
+
+    // A format made at run time, through the named route.
+    const std::string runtime = std::string("%s") + "=%x";
+    CHECK(kestrix::format_to_n(buf, sizeof buf, kestrix::runtime_format(runtime.c_str()), "mask", 0xF0u) == 7);
+    CHECK_EQ(buf, "mask=F0");
 }
 
 void test_format_to_n()
@@ -246,6 +262,9 @@ void test_sinks()
 
     kestrix::format(to_function_output, "%u-%u", 1, 2);
     CHECK_EQ(function_output, "1-2");
+    kestrix::sink from_function{to_function_output};
+    kestrix_str(from_function.out(), from_function.ctx(), "!");
+    CHECK_EQ(function_output, "1-2!");
 
     // The adapter gives the C emitters a callable as their sink.
     std::string out;
@@ -288,6 +307,8 @@ void test_sinks()
 }
 
 } // namespace
+
+char unknown_bound[16];
 
 int main()
 {

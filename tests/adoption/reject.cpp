@@ -3,12 +3,14 @@
 // same calls made right, and must compile.
 #include <kestrix.hpp>
 
+#include <array>
 #include <string>
 #include <string_view>
 
 namespace {
 enum class colour { red };
 void ignore(void *, std::int32_t) {}
+void ignore_char(std::int32_t) {}
 struct flags {
     unsigned ready : 1;
     int level : 4;
@@ -48,6 +50,11 @@ void calls(char *buf, const char *runtime_format)
     kestrix::format_to_n(buf, 4, "%u %d %d", f.ready, f.level, r.value);
     kestrix::sink s{[](std::int32_t) {}};
     kestrix_str(s.out(), s.ctx(), "x");
+    kestrix::sink from_function{ignore_char};
+    kestrix_str(from_function.out(), from_function.ctx(), "x");
+    std::array<char, 4> std_array;
+    kestrix::format_to(std_array, "%d", n);
+    kestrix::format_to(buf, kestrix::runtime_format(runtime_format), n, "s");
 #ifdef __cpp_char8_t
     kestrix::format_to(buf, "%s", std::u8string(u8"x"));
 #endif
@@ -94,5 +101,7 @@ void calls(char *buf, const char *runtime_format)
     kestrix::format_to(buf, "%d", static_cast<unsigned __int128>(n));
 #elif KESTRIX_CASE == 21
     KESTRIX_SNPRINTF(buf, 4, "%d", n);
+#elif KESTRIX_CASE == 22
+    kestrix::format_to(buf, kestrix::runtime_format(runtime_format), d);
 #endif
 }
