@@ -68,12 +68,25 @@ configure_file("${PROJECT_SOURCE_DIR}/cmake/kestrix.pc.in"
 install(FILES "${PROJECT_BINARY_DIR}/kestrix.pc"
   DESTINATION "${KESTRIX_INSTALL_PKGCONFIGDIR}")
 
-# kestrix(3), and one page per function that sources it, so that
+# kestrix(3), kestrix_snprintf(3) for kestrix_checked.h and kestrix.hpp(3),
+# and for each other name a page that sources its page, so that
 # `man kestrix_sprintf` finds the same text.
-install(FILES "${PROJECT_SOURCE_DIR}/man/kestrix.3"
+install(FILES "${PROJECT_SOURCE_DIR}/man/kestrix.3" "${PROJECT_SOURCE_DIR}/man/kestrix_snprintf.3"
+  "${PROJECT_SOURCE_DIR}/man/kestrix.hpp.3"
   DESTINATION "${CMAKE_INSTALL_MANDIR}/man3")
-foreach(fn str hex dec vfnprintf fnprintf sprintf vsprintf snprintf vsnprintf)
-  file(WRITE "${PROJECT_BINARY_DIR}/man3/kestrix_${fn}.3" ".so man3/kestrix.3\n")
-  install(FILES "${PROJECT_BINARY_DIR}/man3/kestrix_${fn}.3"
-    DESTINATION "${CMAKE_INSTALL_MANDIR}/man3")
+foreach(link kestrix.3:str,hex,dec,vfnprintf,fnprintf,sprintf,vsprintf
+    kestrix_snprintf.3:vsnprintf,SNPRINTF,SPRINTF,FNPRINTF,WIDEN,ARG)
+  string(REPLACE ":" ";" link "${link}")
+  list(GET link 0 page)
+  list(GET link 1 names)
+  string(REPLACE "," ";" names "${names}")
+  foreach(name IN LISTS names)
+    if(name MATCHES "^[A-Z]")
+      set(name "KESTRIX_${name}")
+    else()
+      set(name "kestrix_${name}")
+    endif()
+    file(WRITE "${PROJECT_BINARY_DIR}/man3/${name}.3" ".so man3/${page}\n")
+    install(FILES "${PROJECT_BINARY_DIR}/man3/${name}.3" DESTINATION "${CMAKE_INSTALL_MANDIR}/man3")
+  endforeach()
 endforeach()
