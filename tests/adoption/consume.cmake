@@ -18,9 +18,12 @@
 #                  then consumed by find_package and by pkg-config
 #   front_door     the README's first command in a copy of the source tree,
 #                  on a machine without GoogleTest
-#   readme_pkg_config  the README's pkg-config commands, as written
+#   readme_pkg_config  the README's pkg-config commands, as written, and its
+#                  first C program built with them
+#   readme_single_source  the README's compile line for the single source
 # Inputs: MODE SOURCE_DIR BUILD_DIR WORK_DIR CONFIG LIBDIR INCLUDEDIR MANDIR
-# GENERATOR C_COMPILER CXX_COMPILER, and where they apply READELF PKG_CONFIG
+# GENERATOR C_COMPILER CXX_COMPILER, and where they apply READELF NM PKG_CONFIG
+# OTHER_CXX_COMPILER
 # TOOLCHAIN_FILE SYSTEM_NAME SYSTEM_PROCESSOR EMULATOR ('|' between words).
 
 cmake_minimum_required(VERSION 3.18)
@@ -90,16 +93,20 @@ function(run_consumers dir)
   endforeach()
 endfunction()
 
-# The first ```sh block after the README line heading.
+# The first ```sh block (or ```LANG) after the README line heading.
 function(readme_block heading out)
+  set(lang sh)
+  if(ARGN)
+    set(lang ${ARGN})
+  endif()
   file(READ "${SOURCE_DIR}/README.md" readme)
   string(FIND "${readme}" "\n${heading}\n" at)
   if(at EQUAL -1)
     fail("no \"${heading}\" in README.md")
   endif()
   string(SUBSTRING "${readme}" ${at} -1 readme)
-  if(NOT readme MATCHES "```sh\n([^`]+)```")
-    fail("no sh block after \"${heading}\" in README.md")
+  if(NOT readme MATCHES "```${lang}\n([^`]+)```")
+    fail("no ${lang} block after \"${heading}\" in README.md")
   endif()
   set(${out} "${CMAKE_MATCH_1}" PARENT_SCOPE)
 endfunction()
@@ -334,6 +341,33 @@ elseif(MODE STREQUAL "readme_pkg_config")
   if(NOT sh_output MATCHES "consumer_c: x=01FF s=ab d=-7\n.*consumer_cpp: x=01FF s=ab d=-7\n")
     fail("the README's pkg-config commands:\n${commands}\n${sh_output}")
   endif()
+  # The first C program of the README, built the same way.
+  readme_block("## From C" program c)
+  file(WRITE "${home}/app.c" "${program}")
+  run_sh("${commands}" "${home}" "HOME=${home}" --unset=PKG_CONFIG_LIBDIR --unset=LD_LIBRARY_PATH)
+  if(NOT sh_output MATCHES "^open /dev/null: error -2 at [0-9A-F][0-9A-F][0-9A-F][0-9A-F]+\n")
+    fail("the README's C example:\n${program}\n${sh_output}")
+  endif()
+
+elseif(MODE STREQUAL "readme_single_source")
+  # The README's compile line, by each compiler as plain c++, gives an
+  # object that imports nothing and that a C program links as it is.
+  readme_block("### The single source file" command)
+  foreach(cxx ${CXX_COMPILER} ${OTHER_CXX_COMPILER})
+    set(tree "${WORK_DIR}/single_source")
+    file(REMOVE_RECURSE "${tree}")
+    file(COPY "${SOURCE_DIR}/src" "${SOURCE_DIR}/include" DESTINATION "${tree}")
+    file(MAKE_DIRECTORY "${tree}/bin")
+    file(CREATE_LINK "${cxx}" "${tree}/bin/c++" SYMBOLIC)
+    run_sh("${command}" "${tree}" "PATH=${tree}/bin:$ENV{PATH}")
+    run(${NM} -u "${tree}/kestrix.o")
+    if(NOT run_output STREQUAL "")
+      fail("${cxx}: the README's compile line imports:\n${run_output}")
+    endif()
+    run(${C_COMPILER} -std=c99 "-I${tree}/include" "${consumer}/consumer.c" "${tree}/kestrix.o"
+      -o "${tree}/consumer_c")
+    run_consumers("${tree}" consumer_c)
+  endforeach()
 
 else()
   fail("unknown MODE ${MODE}")
