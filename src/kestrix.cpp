@@ -49,6 +49,32 @@ __attribute__((always_inline)) static inline uint32_t copy_run(const unsigned ch
     }
 }
 
+#if UINTPTR_MAX == 0xFFFFFFFFu
+// With 32-bit registers a 64-bit division is a call to the compiler's
+// helper (__udivdi3, __aeabi_uldivmod), which a program without libgcc
+// cannot link; so is a 64-bit multiply on a core without a 32x32->64 one
+// (Cortex-M0, rv32i). m / 10 is built from shifts and adds instead. Before
+// its last shift q is 0.8 * m * (1 - 2^-64) less what the shifts drop (under
+// 5.4 in all), so between 0.8 * m - 6.2 and 0.8 * m, and q / 8 is m / 10 or
+// one less. The remainder is then below 20 and fits the low word.
+static inline uint64_t div10(uint64_t m, uint32_t &rem)
+{
+    uint64_t q = (m >> 1) + (m >> 2);
+    q += q >> 4;
+    q += q >> 8;
+    q += q >> 16;
+    q += q >> 32;
+    q >>= 3;
+    // m - 10 * q. The empty asm hides 2 * q from Clang, which would fold
+    // 2 * q + 8 * q into a multiply and then call a helper for it.
+    uint32_t twice = static_cast<uint32_t>(q) << 1;
+    __asm__("" : "+r"(twice));
+    const uint32_t r = static_cast<uint32_t>(m) - twice - (static_cast<uint32_t>(q) << 3);
+    const bool over = r > 9;
+    rem = r - (over ? 10 : 0);
+    return q + over;
+}
+#else
 // "00" "01" ... "99": decimal digits two at a time. Aligned to 2 so that a
 // compiler that loads a pair as one halfword loads it from an even address:
 // where alignment is checked (aarch64 with the MMU off, say), an odd one
@@ -60,6 +86,7 @@ alignas(2) static constexpr char kPairs[201] =
     "4041424344454647484950515253545556575859"
     "6061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
+#endif
 
 static constexpr char kHexDigits[16] = {'0', '1', '2', '3', '4', '5', '6', '7',
                                         '8', '9', 'A', 'B', 'C', 'D', 'E', 'F'};
@@ -119,6 +146,13 @@ extern "C" void kestrix_dec(kestrix_out_fn out, void *ctx, uint64_t value, int32
     alignas(2) char buf[21]; // UINT64_MAX has 20 digits
     char *p = buf + 20;
     *p = '\0';
+#if UINTPTR_MAX == 0xFFFFFFFFu
+    do {
+        uint32_t digit;
+        m = div10(m, digit);
+        *--p = static_cast<char>('0' + digit);
+    } while (m);
+#else
     while (m >= 100) {
         const uint64_t q = m / 100;
         const uint32_t r = static_cast<uint32_t>(m - q * 100);
@@ -133,6 +167,7 @@ extern "C" void kestrix_dec(kestrix_out_fn out, void *ctx, uint64_t value, int32
     p[0] = kPairs[2 * m];
     p[1] = kPairs[2 * m + 1];
     p += m < 10;
+#endif
     if (negative)
         out(ctx, '-');
     kestrix_str(out, ctx, p);
@@ -302,7 +337,20 @@ static char *format_into(char *buf, const char *fmt, va_list args)
 
 extern "C" char *kestrix_vsprintf(char *buf, const char *fmt, va_list args)
 {
+#if defined(__aarch64__) && defined(__OPTIMIZE_SIZE__) && !defined(__clang__)
+    // aarch64's va_list is a 32-byte structure, passed on below as a copy.
+    // Optimising for size with -mstrict-align, GCC makes that copy with a
+    // call to memcpy unless it knows the source to be 16-aligned, which a
+    // caller's list need not be. Copied word by word into a 16-aligned list
+    // first, it needs no call.
+    typedef uint64_t __attribute__((may_alias)) Word;
+    alignas(16) va_list copy;
+    for (unsigned i = 0; i < sizeof copy / sizeof(Word); ++i)
+        reinterpret_cast<Word *>(&copy)[i] = reinterpret_cast<const Word *>(&args)[i];
+    return format_into(buf, fmt, copy);
+#else
     return format_into(buf, fmt, args);
+#endif
 }
 
 extern "C" char *kestrix_sprintf(char *buf, const char *fmt, ...)
