@@ -2,22 +2,29 @@
 # given to the library's targets after whatever CMAKE_CXX_FLAGS a parent
 # project sets, so for every option below that has an opposite (a parent's
 # -fno-semantic-interposition, -fstack-protector-strong, -flto...), ours is
-# the one the compiler keeps. The freestanding tests compile the same source
-# with other compilers from this same list.
+# the one the compiler keeps. The freestanding tests and scripts/targets.sh
+# compile the same source with other compilers from this same list.
 #
-# kestrix_library_flags(<var> <compiler id> <processor>)
+# kestrix_library_flags(<var> <compiler id> <processor> [<system name>])
+#   processor   CMAKE_SYSTEM_PROCESSOR: x86_64, i686, aarch64, arm (any
+#               32-bit Arm, cortex-m0 and the like too), riscv32, riscv64,
+#               s390x, ppc64le
+#   system      CMAKE_SYSTEM_NAME; Generic (no operating system) drops the
+#               unwind tables
+#
+# As a script it prints them on one line, for builds outside CMake:
+#   cmake -D ID=GNU -D PROCESSOR=arm -D SYSTEM=Generic -P cmake/KestrixFlags.cmake
 function(kestrix_library_flags var compiler_id processor)
+  set(system Linux)
+  if(ARGC GREATER 3)
+    set(system ${ARGV3})
+  endif()
   set(flags
     # No implicit memset/memcpy or other library calls.
     -ffreestanding
     # No __stack_chk_fail to import.
     -fno-stack-protector
-    # Nothing is caught, but unwind tables stay so that an exception thrown by
-    # a C++ sink passes through every library frame to the caller.
-    -fno-exceptions -fno-rtti -fasynchronous-unwind-tables
-    # Never touch FP/SIMD registers: an aarch64 variadic prologue would
-    # otherwise save q0-q7, which traps where FP/SIMD is disabled.
-    -mgeneral-regs-only
+    -fno-exceptions -fno-rtti
     # Calls between exported functions go through their exported names, so a
     # definition found first by the dynamic linker replaces them. GCC assumes
     # this by default and Clang does not; a parent's
@@ -26,11 +33,46 @@ function(kestrix_library_flags var compiler_id processor)
     # Machine code in every object, never compiler bytecode: the archive is
     # linked by toolchains that know nothing of ours.
     -fno-lto)
-  if(processor MATCHES "aarch64|arm64")
-    # Every load and store naturally aligned: with the MMU off, or alignment
-    # checking on, an unaligned access faults. Without this a compiler may
-    # merge byte accesses into wider unaligned ones.
-    list(APPEND flags -mstrict-align)
+  if(system STREQUAL "Generic")
+    # Firmware has no unwinder, and on Arm the tables would name the C++
+    # runtime's personality routines: without them nothing is imported.
+    list(APPEND flags -fno-unwind-tables -fno-asynchronous-unwind-tables)
+  else()
+    # Nothing is caught, but unwind tables stay so that an exception thrown
+    # by a C++ sink passes through every library frame to the caller.
+    list(APPEND flags -fasynchronous-unwind-tables)
+  endif()
+  # Never touch FP/SIMD registers, so that the library runs where that unit
+  # is off and never makes a kernel save its state. Each target says so its
+  # own way.
+  if(processor MATCHES "^(aarch64|arm64)")
+    # An aarch64 variadic prologue would otherwise save q0-q7. Every load
+    # and store naturally aligned: with the MMU off, or alignment checking
+    # on, an unaligned access faults, and without -mstrict-align a compiler
+    # may merge byte accesses into wider unaligned ones.
+    list(APPEND flags -mgeneral-regs-only -mstrict-align)
+  elseif(processor MATCHES "^(arm|thumb|cortex-m)")
+    # Clang has no -mgeneral-regs-only for 32-bit Arm; -mfpu=none keeps VFP
+    # and NEON out of the code, not out of the calling convention.
+    if(compiler_id STREQUAL "GNU")
+      # A switch's jump table on Thumb-1 (Cortex-M0) is a call to libgcc's
+      # __gnu_thumb1_case_*; elsewhere on Arm it makes the code no smaller.
+      list(APPEND flags -mgeneral-regs-only -fno-jump-tables)
+    else()
+      list(APPEND flags -mfpu=none)
+    endif()
+  elseif(processor MATCHES "^s390")
+    # Without it GCC saves %f0-%f6 in the variadic prologues.
+    list(APPEND flags -msoft-float)
+  elseif(processor MATCHES "^(ppc|powerpc)")
+    list(APPEND flags -msoft-float -mno-altivec -mno-vsx)
+  elseif(processor MATCHES "^riscv")
+    # No option keeps a RISC-V compiler off the FP registers and the ABI
+    # that passes doubles in them (Linux's lp64d) at once; the code uses
+    # none (the library inspection reads its disassembly), and firmware
+    # picks an -march without F and D for the whole image.
+  else()
+    list(APPEND flags -mgeneral-regs-only)
   endif()
   if(compiler_id STREQUAL "GNU")
     # Keep GCC from turning byte loops into memset/memcpy calls.
@@ -38,3 +80,9 @@ function(kestrix_library_flags var compiler_id processor)
   endif()
   set(${var} ${flags} PARENT_SCOPE)
 endfunction()
+
+if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
+  kestrix_library_flags(flags "${ID}" "${PROCESSOR}" "${SYSTEM}")
+  string(REPLACE ";" " " flags "${flags}")
+  execute_process(COMMAND ${CMAKE_COMMAND} -E echo "${flags}")
+endif()
