@@ -5,10 +5,38 @@
 # internal calls, and no FP/SIMD register use; and the static archive: no
 # undefined symbols, nothing writable, no constructors, no FP/SIMD register.
 # usage: check_library.sh LIB ARCHIVE ARCH OBJDUMP NM SOURCE_DIR TEXT_LIMIT
+#   ARCH        CMAKE_SYSTEM_PROCESSOR: x86_64 i686 aarch64 arm riscv64 s390x
+#               ppc64le
 #   TEXT_LIMIT  most aarch64 .text bytes allowed; 0 for no limit (builds
 #               that are not optimised)
 set -u
 lib=$1 archive=$2 arch=$3 objdump=$4 nm=$5 src=$6 text_limit=$7
+
+# What differs by target: the FP/SIMD registers and the mnemonics that use
+# them (as objdump prints them), the unwind tables' section, the names the
+# archive's object may import because the linker defines them (or, on Arm,
+# the unwind tables' personality markers), and a writable section it may
+# have that only the linker fills (POWER's table of contents).
+unwind=".eh_frame .eh_frame_hdr" imports='^$' writable='^$'
+case $arch in
+x86_64 | i?86)
+  fp_regs='^%([xyz]mm[0-9]+|st|mm[0-7]|k[0-7])$' fp_mnem='^f'
+  imports='^_GLOBAL_OFFSET_TABLE_$' ;;
+aarch64)
+  fp_regs='^([qdshb]([0-9]|[12][0-9]|3[01])|[vz]([0-9]|[12][0-9]|3[01])(\..*)?|fpcr|fpsr)$' fp_mnem='^f' ;;
+arm*)
+  fp_regs='^([sd]([0-9]|[12][0-9]|3[01])|q([0-9]|1[0-5])|fpscr|fpexc)$' fp_mnem='^[vf]'
+  unwind=.ARM.exidx imports='^__aeabi_unwind_cpp_pr[01]$' ;;
+riscv*)
+  fp_regs='^(f[0-9]+|f[tsa][0-9]+|fcsr|frm|fflags|v[0-9]+)$' fp_mnem='^(f[a-df-z]|fe[^n]|v)' ;;
+s390x)
+  fp_regs='^%[fv][0-9]+$' fp_mnem='^([sel]fpc|stfpc|srnmb?|lfas|sfasr)$' ;;
+ppc64*)
+  fp_regs='^(f|v|vs)[0-9]+$' fp_mnem='^(f|v|x[sv]|xx|lf|stf|lxv|stxv|lxs|stxs|mffs|mtfs)'
+  imports='^(\.TOC\.|_(save|rest)gpr[01]_[0-9]+)$' writable='^\.toc$' ;;
+*)
+  echo "FAIL: no inspection data for $arch"; exit 1 ;;
+esac
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 ok() { echo "ok: $*"; }
@@ -19,8 +47,10 @@ ok() { echo "ok: $*"; }
 want="kestrix_dec kestrix_fnprintf kestrix_hex kestrix_sprintf kestrix_str kestrix_vfnprintf kestrix_vsprintf"
 
 # Dynamic symbols: every defined one must be one of the seven, GLOBAL FUNC
-# DEFAULT; nothing may be undefined.
-syms=$(readelf -W --dyn-syms "$lib" | awk '$1 ~ /^[0-9]+:$/ && $1 != "0:"')
+# DEFAULT; nothing may be undefined. POWER's local entry offset and RISC-V's
+# section symbol are left out.
+syms=$(readelf -W --dyn-syms "$lib" | sed 's/\[<localentry>: [0-9]*\] //' |
+       awk '$1 ~ /^[0-9]+:$/ && $1 != "0:" && !($4 == "SECTION" && $5 == "LOCAL")')
 defined=$(echo "$syms" | awk '$7 != "UND" {print $8}' | sed 's/@.*//' | sort | tr '\n' ' ' | sed 's/ $//')
 [ "$defined" = "$want" ] && ok "exports exactly: $defined" || fail "exports '$defined', want '$want'"
 bad=$(echo "$syms" | awk '$7 != "UND" && ($4 != "FUNC" || $5 != "GLOBAL" || $6 != "DEFAULT")')
@@ -50,7 +80,7 @@ for s in .data .bss .tdata .tbss .init_array .fini_array .ctors .dtors; do
   if [ -n "$sz" ] && [ "$((0x$sz))" -ne 0 ]; then fail "$s has $((0x$sz)) bytes"; fi
 done
 ok "no .data/.bss/TLS/constructor contents"
-for s in .eh_frame .eh_frame_hdr; do
+for s in $unwind; do
   sz=$(size_of "$s")
   [ -n "$sz" ] && [ "$((0x$sz))" -gt 0 ] && ok "$s present" || fail "$s missing: no unwind tables"
 done
@@ -66,45 +96,39 @@ fi
 # where the build uses -fno-plt: interposable either way.
 rel=$(readelf -W -r "$lib")
 for f in kestrix_str kestrix_vfnprintf kestrix_hex kestrix_dec; do
-  echo "$rel" | grep -E '_(JUMP_SLOT|GLOB_DAT)' | grep -qw "$f" && ok "$f called through its PLT or GOT slot" ||
+  echo "$rel" | grep -E '_(JUMP_SLOT|JMP_SLOT|GLOB_DAT)' | grep -qw "$f" && ok "$f called through its PLT or GOT slot" ||
     fail "$f not called through the PLT or GOT"
 done
 
-# FP/SIMD registers never appear in the code of FILE.
+# FP/SIMD registers and instructions never appear in the code of FILE. Each
+# instruction is read without its branch target (a hex address may look
+# like a register), <symbol> and comment; its first word is the mnemonic.
 check_fp_simd() { # FILE
-  local dis regs mnem
+  local dis found
   dis=$($objdump -d --no-show-raw-insn "$1" | grep -E '^ +[0-9a-f]+:')
   [ -n "$dis" ] || { fail "no disassembly of $1 from $objdump"; return; }
-  case $arch in
-  aarch64)
-    # Operands only, without branch targets (a hex address may look like b20)
-    # and without <symbol> and // comments.
-    regs=$(echo "$dis" | cut -f2- | awk -F'\t' '$1 !~ /^(b|bl|b\..*|cbn?z|tbn?z|adrp?)$/ {print $2}' |
-           sed -e 's/<[^>]*>//g' -e 's://.*::' | tr ',[]{}! ' '\n' |
-           grep -E '^([qdshb]([0-9]|[12][0-9]|3[01])|v([0-9]|[12][0-9]|3[01])\..*|fpcr|fpsr)$' | sort -u | tr '\n' ' ')
-    mnem=$(echo "$dis" | cut -f2 | grep -E '^f[a-z]+' | sort -u | tr '\n' ' ')
-    ;;
-  *)
-    regs=$(echo "$dis" | grep -oE '%([xyz]mm[0-9]+|st(\([0-7]\))?|mm[0-7])' | sort -u | tr '\n' ' ')
-    mnem=""
-    ;;
-  esac
-  [ -z "$regs$mnem" ] && ok "no FP/SIMD registers in $arch code of $(basename "$1")" ||
-    fail "FP/SIMD use in $arch code of $(basename "$1"): $regs $mnem"
+  found=$(echo "$dis" | sed -E -e 's/^ +[0-9a-f]+:\s+//' -e 's/[0-9a-f]+ <[^>]*>//g' -e 's/<[^>]*>//g' \
+            -e 's,(//|#|@|;).*,,' |
+          awk -v regs="$fp_regs" -v mnem="$fp_mnem" '
+            $1 ~ mnem { print $1 }
+            { n = split(substr($0, length($1) + 1), t, /[ \t,()\[\]{}!+*:-]+/)
+              for (i = 1; i <= n; i++) if (t[i] ~ regs) print t[i] }' | sort -u | tr '\n' ' ')
+  [ -z "$found" ] && ok "no FP/SIMD registers in $arch code of $(basename "$1")" ||
+    fail "FP/SIMD use in $arch code of $(basename "$1"): $found"
 }
 check_fp_simd "$lib"
 
 # The archive: its object imports nothing, has no writable or thread-local
 # section with contents (so no state) and no constructors, and its code
 # uses no FP/SIMD register either.
-undef=$($nm -u "$archive" 2>/dev/null | awk 'NF == 2 {print $2}' | tr '\n' ' ')
+undef=$($nm -u "$archive" 2>/dev/null | awk -v ok="$imports" 'NF == 2 && $2 !~ ok {print $2}' | tr '\n' ' ')
 members=$($nm -A "$archive" 2>/dev/null | cut -d: -f2 | sort -u | tr '\n' ' ')
 [ -n "$members" ] || fail "nm reads no member in $archive"
 [ -z "$undef" ] && ok "archive: no undefined symbols in $members" || fail "archive: undefined symbols: $undef"
 # Section lines are "[Nr] Name Type Address Off Size ES Flg ..."; W is
 # writable, T thread-local.
 stateful=$(readelf -W -S "$archive" | sed 's/^ *\[ *[0-9]*\] //' |
-  awk '$1 ~ /^\./ && $7 ~ /[WT]/ && $5 !~ /^0+$/ {print $1}' | sort -u | tr '\n' ' ')
+  awk -v ok="$writable" '$1 ~ /^\./ && $7 ~ /[WT]/ && $5 !~ /^0+$/ && $1 !~ ok {print $1}' | sort -u | tr '\n' ' ')
 [ -z "$stateful" ] && ok "archive: no writable or thread-local contents" || fail "archive: writable sections: $stateful"
 ctors=$(readelf -W -S "$archive" | grep -oE '\.(init_array|fini_array|ctors|dtors|preinit_array)[^ ]*' | sort -u | tr '\n' ' ')
 [ -z "$ctors" ] && ok "archive: no constructors" || fail "archive: constructor sections: $ctors"
