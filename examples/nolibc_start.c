@@ -59,7 +59,16 @@ __asm__(".globl _start\n_start:\n bcl 20, 31, 1f\n1: mflr 12\n addis 2, 12, (.TO
         " addi 2, 2, (.TOC. - 1b)@l\n clrrdi 1, 1, 4\n li 0, 0\n stdu 0, -32(1)\n bl nolibc_start_c\n nop\n trap\n");
 
 #elif defined(__arm__) && defined(__ARM_EABI__)
-SYSCALL3("svc #0", "r7", "r0", "r1", "r2", "memory")
+/* The number goes in r7, which Thumb code may keep its frame pointer in:
+ * saved around the call rather than named. */
+static long syscall3(long nr, long a, long b, long c)
+{
+    register long r0 __asm__("r0") = a;
+    register long r1 __asm__("r1") = b;
+    register long r2 __asm__("r2") = c;
+    __asm__ volatile("push {r7}\n\tmov r7, %1\n\tsvc #0\n\tpop {r7}" : "+r"(r0) : "r"(nr), "r"(r1), "r"(r2) : "memory");
+    return r0;
+}
 enum { SYS_WRITE = 4, SYS_EXIT_GROUP = 248 };
 __asm__(".globl _start\n.type _start, %function\n_start:\n mov fp, #0\n mov lr, #0\n bl nolibc_start_c\n udf #0\n");
 /* Unwind tables (libkestrix.a's for armhf Linux, and this program's own)
