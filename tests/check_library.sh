@@ -5,6 +5,8 @@
 # internal calls, and no FP/SIMD register use; and the static archive: no
 # undefined symbols, nothing writable, no constructors, no FP/SIMD register.
 # usage: check_library.sh LIB ARCHIVE ARCH OBJDUMP NM SOURCE_DIR TEXT_LIMIT
+#   LIB         the shared library, or - to inspect ARCHIVE (or one object)
+#               alone
 #   ARCH        CMAKE_SYSTEM_PROCESSOR: x86_64 i686 aarch64 arm riscv64 s390x
 #               ppc64le
 #   TEXT_LIMIT  most aarch64 .text bytes allowed; 0 for no limit (builds
@@ -24,9 +26,10 @@ x86_64 | i?86)
   imports='^_GLOBAL_OFFSET_TABLE_$' ;;
 aarch64)
   fp_regs='^([qdshb]([0-9]|[12][0-9]|3[01])|[vz]([0-9]|[12][0-9]|3[01])(\..*)?|fpcr|fpsr)$' fp_mnem='^f' ;;
-arm*)
-  fp_regs='^([sd]([0-9]|[12][0-9]|3[01])|q([0-9]|1[0-5])|fpscr|fpexc)$' fp_mnem='^[vf]'
-  unwind=.ARM.exidx imports='^__aeabi_unwind_cpp_pr[01]$' ;;
+arm* | cortex-m*)
+  fp_regs='^([sd]([0-9]|[12][0-9]|3[01])|q([0-9]|1[0-5])|fpscr|fpexc)$' fp_mnem='^[vf]' unwind=.ARM.exidx
+  # Firmware (cortex-m*) is built without unwind tables.
+  case $arch in arm*) imports='^__aeabi_unwind_cpp_pr[01]$' ;; esac ;;
 riscv*)
   fp_regs='^(f[0-9]+|f[tsa][0-9]+|fcsr|frm|fflags|v[0-9]+)$' fp_mnem='^(f[a-df-z]|fe[^n]|v)' ;;
 s390x)
@@ -41,8 +44,51 @@ failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 ok() { echo "ok: $*"; }
 
-[ -f "$lib" ] || { echo "FAIL: no library at $lib"; exit 1; }
+[ "$lib" = - ] || [ -f "$lib" ] || { echo "FAIL: no library at $lib"; exit 1; }
 [ -f "$archive" ] || { echo "FAIL: no archive at $archive"; exit 1; }
+
+# FP/SIMD registers and instructions never appear in the code of FILE. Each
+# instruction is read without its branch target (a hex address may look
+# like a register), <symbol> and comment; its first word is the mnemonic.
+check_fp_simd() { # FILE
+  local dis found
+  dis=$($objdump -d --no-show-raw-insn "$1" | grep -E '^ +[0-9a-f]+:')
+  [ -n "$dis" ] || { fail "no disassembly of $1 from $objdump"; return; }
+  found=$(echo "$dis" | sed -E -e 's/^ +[0-9a-f]+:\s+//' -e 's/[0-9a-f]+ <[^>]*>//g' -e 's/<[^>]*>//g' \
+            -e 's,(//|#|@|;).*,,' |
+          awk -v regs="$fp_regs" -v mnem="$fp_mnem" '
+            $1 ~ mnem { print $1 }
+            { n = split(substr($0, length($1) + 1), t, /[ \t,()\[\]{}!+*:-]+/)
+              for (i = 1; i <= n; i++) if (t[i] ~ regs) print t[i] }' | sort -u | tr '\n' ' ')
+  [ -z "$found" ] && ok "no FP/SIMD registers in $arch code of $(basename "$1")" ||
+    fail "FP/SIMD use in $arch code of $(basename "$1"): $found"
+}
+
+# The archive: its object imports nothing, has no writable or thread-local
+# section with contents (so no state) and no constructors, and its code
+# uses no FP/SIMD register either.
+undef=$($nm -u "$archive" 2>/dev/null | awk -v ok="$imports" 'NF == 2 && $2 !~ ok {print $2}' | tr '\n' ' ')
+members=$($nm -A "$archive" 2>/dev/null | awk -F: '{print (NF > 2 ? $2 : $1)}' | sort -u | tr '\n' ' ')
+[ -n "$members" ] || fail "nm reads no member in $archive"
+[ -z "$undef" ] && ok "archive: no undefined symbols in $members" || fail "archive: undefined symbols: $undef"
+# Section lines are "[Nr] Name Type Address Off Size ES Flg ..."; W is
+# writable, T thread-local.
+stateful=$(readelf -W -S "$archive" | sed 's/^ *\[ *[0-9]*\] //' |
+  awk -v ok="$writable" '$1 ~ /^\./ && $7 ~ /[WT]/ && $5 !~ /^0+$/ && $1 !~ ok {print $1}' | sort -u | tr '\n' ' ')
+[ -z "$stateful" ] && ok "archive: no writable or thread-local contents" || fail "archive: writable sections: $stateful"
+ctors=$(readelf -W -S "$archive" | grep -oE '\.(init_array|fini_array|ctors|dtors|preinit_array)[^ ]*' | sort -u | tr '\n' ' ')
+[ -z "$ctors" ] && ok "archive: no constructors" || fail "archive: constructor sections: $ctors"
+check_fp_simd "$archive"
+
+# The library's source includes nothing beyond <stdarg.h> and <stdint.h>.
+incs=$(grep -hE '^\s*#\s*include' "$src/src/kestrix.cpp" "$src/include/kestrix.h" |
+       grep -vE '<stdarg.h>|<stdint.h>|"kestrix.h"')
+[ -z "$incs" ] && ok "source includes only <stdarg.h> and <stdint.h>" || fail "source includes: $incs"
+
+if [ "$lib" = - ]; then
+  echo "$failures failure(s)"
+  exit $((failures != 0))
+fi
 
 want="kestrix_dec kestrix_fnprintf kestrix_hex kestrix_sprintf kestrix_str kestrix_vfnprintf kestrix_vsprintf"
 
@@ -100,44 +146,7 @@ for f in kestrix_str kestrix_vfnprintf kestrix_hex kestrix_dec; do
     fail "$f not called through the PLT or GOT"
 done
 
-# FP/SIMD registers and instructions never appear in the code of FILE. Each
-# instruction is read without its branch target (a hex address may look
-# like a register), <symbol> and comment; its first word is the mnemonic.
-check_fp_simd() { # FILE
-  local dis found
-  dis=$($objdump -d --no-show-raw-insn "$1" | grep -E '^ +[0-9a-f]+:')
-  [ -n "$dis" ] || { fail "no disassembly of $1 from $objdump"; return; }
-  found=$(echo "$dis" | sed -E -e 's/^ +[0-9a-f]+:\s+//' -e 's/[0-9a-f]+ <[^>]*>//g' -e 's/<[^>]*>//g' \
-            -e 's,(//|#|@|;).*,,' |
-          awk -v regs="$fp_regs" -v mnem="$fp_mnem" '
-            $1 ~ mnem { print $1 }
-            { n = split(substr($0, length($1) + 1), t, /[ \t,()\[\]{}!+*:-]+/)
-              for (i = 1; i <= n; i++) if (t[i] ~ regs) print t[i] }' | sort -u | tr '\n' ' ')
-  [ -z "$found" ] && ok "no FP/SIMD registers in $arch code of $(basename "$1")" ||
-    fail "FP/SIMD use in $arch code of $(basename "$1"): $found"
-}
 check_fp_simd "$lib"
-
-# The archive: its object imports nothing, has no writable or thread-local
-# section with contents (so no state) and no constructors, and its code
-# uses no FP/SIMD register either.
-undef=$($nm -u "$archive" 2>/dev/null | awk -v ok="$imports" 'NF == 2 && $2 !~ ok {print $2}' | tr '\n' ' ')
-members=$($nm -A "$archive" 2>/dev/null | cut -d: -f2 | sort -u | tr '\n' ' ')
-[ -n "$members" ] || fail "nm reads no member in $archive"
-[ -z "$undef" ] && ok "archive: no undefined symbols in $members" || fail "archive: undefined symbols: $undef"
-# Section lines are "[Nr] Name Type Address Off Size ES Flg ..."; W is
-# writable, T thread-local.
-stateful=$(readelf -W -S "$archive" | sed 's/^ *\[ *[0-9]*\] //' |
-  awk -v ok="$writable" '$1 ~ /^\./ && $7 ~ /[WT]/ && $5 !~ /^0+$/ && $1 !~ ok {print $1}' | sort -u | tr '\n' ' ')
-[ -z "$stateful" ] && ok "archive: no writable or thread-local contents" || fail "archive: writable sections: $stateful"
-ctors=$(readelf -W -S "$archive" | grep -oE '\.(init_array|fini_array|ctors|dtors|preinit_array)[^ ]*' | sort -u | tr '\n' ' ')
-[ -z "$ctors" ] && ok "archive: no constructors" || fail "archive: constructor sections: $ctors"
-check_fp_simd "$archive"
-
-# The library's source includes nothing beyond <stdarg.h> and <stdint.h>.
-incs=$(grep -hE '^\s*#\s*include' "$src/src/kestrix.cpp" "$src/include/kestrix.h" |
-       grep -vE '<stdarg.h>|<stdint.h>|"kestrix.h"')
-[ -z "$incs" ] && ok "source includes only <stdarg.h> and <stdint.h>" || fail "source includes: $incs"
 
 echo "$failures failure(s)"
 [ "$failures" -eq 0 ]
