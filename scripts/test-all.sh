@@ -7,6 +7,10 @@
 #   aarch64   the same, cross built and run under qemu-user, and the boot
 #             image on a bare machine under qemu-system
 #   debug     the native and aarch64 suites built unoptimised (Debug)
+#   targets   every other target (scripts/targets.sh): riscv64, s390x,
+#             ppc64le, armhf and i686 Linux under qemu-user, Cortex-M3,
+#             Cortex-M0, rv32 and rv64 machines under qemu-system, and the
+#             library by GCC and Clang at -O0 to -O3 for all of them
 #   foreign   the native suite built by clang at -O3 with the flags a parent
 #             build or a distribution may add (-fno-semantic-interposition,
 #             -Bsymbolic-functions, -z lazy, -fno-plt)
@@ -78,6 +82,17 @@ leg_debug() {
   run_ctest debug-aarch64
 }
 
+targets_packages=(g++ x86_64-linux-gnu-g++ g++-aarch64-linux-gnu aarch64-linux-gnu-g++
+  g++-riscv64-linux-gnu riscv64-linux-gnu-g++ g++-s390x-linux-gnu s390x-linux-gnu-g++
+  g++-powerpc64le-linux-gnu powerpc64le-linux-gnu-g++ g++-arm-linux-gnueabihf arm-linux-gnueabihf-g++
+  g++-i686-linux-gnu i686-linux-gnu-g++ gcc-arm-none-eabi arm-none-eabi-g++ clang clang++
+  qemu-user qemu-riscv64 qemu-system-arm qemu-system-arm qemu-system-misc qemu-system-riscv64)
+
+leg_targets() {
+  ensure cmake cmake binutils readelf "${targets_packages[@]}"
+  KESTRIX_TEST_DIR=$out KESTRIX_JOBS=$jobs "$root/scripts/targets.sh"
+}
+
 # A parent's flags that would bind the library's own calls inside it: the
 # library's options must win, and the interposition tests must still pass.
 leg_foreign() {
@@ -139,7 +154,7 @@ leg_fuzz() {
 }
 
 legs=("$@")
-[ ${#legs[@]} -gt 0 ] || legs=(native aarch64 debug foreign asan tsan valgrind fuzz)
+[ ${#legs[@]} -gt 0 ] || legs=(native aarch64 debug targets foreign asan tsan valgrind fuzz)
 mkdir -p "$out"
 for leg in "${legs[@]}"; do
   declare -F "leg_$leg" >/dev/null || { echo "unknown leg: $leg"; exit 2; }

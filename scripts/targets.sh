@@ -1,0 +1,260 @@
+#!/usr/bin/env bash
+# The library on every target it is built for, beside the native and aarch64
+# suites. scripts/test-all.sh runs it as its targets leg, after installing
+# the compilers and QEMU; scripts/footprint.sh reads its table.
+#   - every target, by GCC and by Clang at -O0, -Os, -O2 and -O3: the
+#     library's object passes the archive half of the library inspection
+#     (it imports nothing but names the linker defines, and on Arm Linux the
+#     unwind tables' personality markers; nothing writable; no FP/SIMD
+#     register)
+#   - the Linux targets: the shared library and the archive built by CMake
+#     with cmake/<triple>.cmake, the library inspection, and under qemu-user
+#     the self-test with no C library (tests/freestanding/selftest.c with
+#     examples/nolibc_start.c), the C tests (c_api.c, c_checked.c) and the
+#     C++ interface's (cpp_interface.cpp), exceptions included
+#   - the bare machines under qemu-system (tests/freestanding/bare.c): the
+#     self-test with the library built by GCC and by Clang at -Os and at -O2;
+#     on RISC-V, where the FP unit starts off, an image that executes one FP
+#     instruction must stop at the trap
+#
+# usage: scripts/targets.sh [TARGET...]    (default: every target below)
+# Results go to $KESTRIX_TEST_DIR/targets (build-test/targets by default).
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# name | CMAKE_SYSTEM_PROCESSOR | GCC | Clang's --target | both compilers'
+# target flags | where it runs: qemu-user (Linux, with /usr/<triple>), a
+# QEMU machine with no operating system, or - where another leg runs it
+targets=(
+  "x86-64    | x86_64    | x86_64-linux-gnu-g++      | x86_64-linux-gnu      |                                           | -"
+  "aarch64   | aarch64   | aarch64-linux-gnu-g++     | aarch64-linux-gnu     |                                           | -"
+  "riscv64   | riscv64   | riscv64-linux-gnu-g++     | riscv64-linux-gnu     |                                           | qemu-riscv64"
+  "s390x     | s390x     | s390x-linux-gnu-g++       | s390x-linux-gnu       |                                           | qemu-s390x"
+  "ppc64le   | ppc64le   | powerpc64le-linux-gnu-g++ | powerpc64le-linux-gnu |                                           | qemu-ppc64le"
+  "armhf     | arm       | arm-linux-gnueabihf-g++   | arm-linux-gnueabihf   |                                           | qemu-arm"
+  "i686      | i686      | i686-linux-gnu-g++        | i686-linux-gnu        |                                           | qemu-i386"
+  "cortex-m3 | cortex-m3 | arm-none-eabi-g++         | arm-none-eabi         | -mcpu=cortex-m3 -mthumb                   | qemu-system-arm -M mps2-an385"
+  "cortex-m0 | cortex-m0 | arm-none-eabi-g++         | arm-none-eabi         | -mcpu=cortex-m0 -mthumb                   | qemu-system-arm -M microbit"
+  "rv32imac  | riscv32   | riscv64-linux-gnu-g++     | riscv32-unknown-elf   | -march=rv32imac -mabi=ilp32               | qemu-system-riscv32 -M virt -bios none"
+  "rv32i     | riscv32   | riscv64-linux-gnu-g++     | riscv32-unknown-elf   | -march=rv32i -mabi=ilp32                  | qemu-system-riscv32 -M virt -bios none"
+  "rv64imac  | riscv64   | riscv64-linux-gnu-g++     | riscv64-unknown-elf   | -march=rv64imac -mabi=lp64 -mcmodel=medany | qemu-system-riscv64 -M virt -bios none"
+  # Linux's instruction set and ABI, run where the FP unit is off.
+  "rv64gc    | riscv64   | riscv64-linux-gnu-g++     | riscv64-unknown-elf   | -march=rv64gc -mabi=lp64d -mcmodel=medany | qemu-system-riscv64 -M virt -bios none"
+)
+
+target_names() {
+  local line
+  for line in "${targets[@]}"; do xargs <<<"${line%%|*}"; done
+}
+
+# select_target NAME: sets name, proc, gxx, ctarget, tflags and run from the
+# table, and system (Linux or Generic), triple and tools (the prefix of
+# the target's binutils).
+select_target() {
+  local line n
+  for line in "${targets[@]}"; do
+    IFS='|' read -r n proc gxx ctarget tflags run <<<"$line"
+    [ "$(xargs <<<"$n")" = "$1" ] || continue
+    name=$1 proc=$(xargs <<<"$proc") gxx=$(xargs <<<"$gxx") ctarget=$(xargs <<<"$ctarget")
+    tflags=$(xargs <<<"$tflags") run=$(xargs <<<"$run")
+    triple=${gxx%-g++} tools=${gxx%g++} system=Linux
+    [[ $run != qemu-system-* ]] || system=Generic
+    return 0
+  done
+  echo "unknown target: $1" >&2
+  return 1
+}
+
+# library_object COMPILER LEVEL OBJECT: the library's source compiled for
+# the selected target by gcc or clang at -LEVEL, with the flags the build
+# gives it (cmake/KestrixFlags.cmake), and its stack usage in OBJECT's .su.
+library_object() {
+  local cxx=$gxx id=GNU
+  [ "$1" = gcc ] || cxx="clang++ --target=$ctarget" id=Clang
+  # shellcheck disable=SC2046 # the flags are words
+  $cxx -std=c++11 -fPIC -fvisibility=hidden -Wall -Wextra -Werror $tflags \
+    $(cmake -D ID=$id -D PROCESSOR="$proc" -D SYSTEM=$system -P "$root/cmake/KestrixFlags.cmake") \
+    -"$2" -fstack-usage -I"$root/include" -c "$root/src/kestrix.cpp" -o "$3"
+}
+
+# Bytes of code in OBJECT: its executable sections.
+text_bytes() {
+  local sum=0 size
+  for size in $(readelf -W -S "$1" | sed 's/^ *\[ *[0-9]*\] //' | awk '$7 ~ /X/ {print $5}'); do
+    sum=$((sum + 16#$size))
+  done
+  echo "$sum"
+}
+
+# The deepest call chain's stack, the sum of its frames from the .su file
+# SU, each function named from the source line it reports (GCC garbles
+# variadic names there). A function missing from SU was inlined into its
+# caller, whose frame holds it.
+buffer_chain="kestrix_sprintf kestrix_vfnprintf interpret_into_buffer convert kestrix_dec kestrix_str"
+sink_chain="kestrix_fnprintf kestrix_vfnprintf interpret_through_sink convert kestrix_dec kestrix_str str_to_sink"
+frame_bytes() { # SU: "name bytes" per function
+  local where bytes line
+  while IFS=$'\t' read -r where bytes _; do
+    line=$(echo "$where" | sed -E 's/^[^:]*:([0-9]+):.*/\1/')
+    echo "$(sed -n "${line}p" "$root/src/kestrix.cpp" | sed 's/__attribute__(([^)]*))//g' |
+      grep -oE '[A-Za-z_][A-Za-z0-9_]*\(' | head -n 1 | tr -d '(') $bytes"
+  done <"$1"
+}
+deepest_stack() { # SU
+  local frames chain f sum deepest=0
+  frames=$(frame_bytes "$1")
+  for chain in "$buffer_chain" "$sink_chain"; do
+    sum=0
+    for f in $chain; do sum=$((sum + $(awk -v n="$f" '$1 == n {print $2; exit}' <<<"$frames" | grep . || echo 0))); done
+    [ "$sum" -le "$deepest" ] || deepest=$sum
+  done
+  echo "$deepest"
+}
+
+# Runs its arguments as a background job, at most KESTRIX_JOBS (2) at once.
+spawn() {
+  while [ "$(jobs -rp | wc -l)" -ge "${KESTRIX_JOBS:-2}" ]; do wait -n || true; done
+  "$@" &
+}
+
+# Each check writes a log and then its verdict, "ok: WHAT" or "FAIL: WHAT",
+# as the log's last line. It runs in a process of its own, where the first
+# command that fails ends it (a condition's test would not stop there).
+verdict() { # LOG, WHAT, command...
+  local log=$1 what=$2
+  shift 2
+  ("$@") >"$log" 2>&1 &
+  if wait $!; then echo "ok: $what" >>"$log"; else echo "FAIL: $what" >>"$log"; fi
+}
+
+# --- GCC and Clang at every level ------------------------------------------
+matrix_check() {
+  library_object "$compiler" "$level" "$base.o"
+  sh "$root/tests/check_library.sh" - "$base.o" "$proc" "${tools}objdump" "${tools}nm" "$root" 0
+}
+
+matrix_job() { # TARGET COMPILER LEVEL
+  select_target "$1"
+  local compiler=$2 level=$3 base=$out/objects/$1-$2-$3
+  verdict "$base.log" "$1 $2 -$3: imports only linker-defined names, no state, no FP/SIMD" matrix_check
+}
+
+# --- Linux under qemu-user --------------------------------------------------
+# The test programs' flags: no library calls, no FP/SIMD, as the library.
+program_flags() {
+  cmake -D ID=GNU -D PROCESSOR="$proc" -P "$root/cmake/KestrixFlags.cmake" |
+    tr ' ' '\n' | grep -E '^-(ffreestanding|fno-stack-protector|m|fno-tree|fno-jump)' | tr '\n' ' '
+}
+
+linux_checks() {
+  local dir=$out/$name sysroot=/usr/$triple
+  local qemu=("$run" -L "$sysroot" -E "LD_LIBRARY_PATH=$dir/build")
+  cmake -S "$root" -B "$dir/build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$triple.cmake" -DKESTRIX_WERROR=ON \
+    -DKESTRIX_BUILD_TESTS=OFF -DKESTRIX_BUILD_EXAMPLES=OFF
+  cmake --build "$dir/build" --target kestrix kestrix_static
+  sh "$root/tests/check_library.sh" "$dir/build/libkestrix.so" "$dir/build/libkestrix.a" "$proc" \
+    "${tools}objdump" "${tools}nm" "$root" 0
+  # shellcheck disable=SC2046
+  "${triple}-gcc" -std=c11 -Wall -Wextra -Werror -fno-builtin $(program_flags) -static -nostdlib \
+    -I"$root/include" -I"$root/examples" "$root/tests/freestanding/nolibc.c" "$root/tests/freestanding/selftest.c" \
+    "$root/examples/nolibc_start.c" "$dir/build/libkestrix.a" -o "$dir/selftest"
+  "$run" "$dir/selftest" >"$dir/selftest.out"
+  grep -E '^[1-9][0-9]* passed, 0 failed$' "$dir/selftest.out"
+  "${triple}-gcc" -std=c99 -Wall -Wextra -pedantic -Werror -I"$root/include" "$root/tests/adoption/c_api.c" \
+    -L"$dir/build" -lkestrix -o "$dir/c_api"
+  "${triple}-gcc" -std=c11 -Wall -Wextra -pedantic -Werror -I"$root/include" "$root/tests/adoption/c_checked.c" \
+    -L"$dir/build" -lkestrix -o "$dir/c_checked"
+  "${triple}-g++" -std=c++20 -Wall -Wextra -pedantic -Werror -I"$root/include" \
+    "$root/tests/adoption/cpp_interface.cpp" -L"$dir/build" -lkestrix -o "$dir/cpp_interface"
+  "${qemu[@]}" "$dir/c_api" && "${qemu[@]}" "$dir/c_checked" && "${qemu[@]}" "$dir/cpp_interface"
+}
+
+linux_job() { # TARGET
+  select_target "$1"
+  mkdir -p "$out/$1"
+  verdict "$out/$1.log" "$1: library, inspection, self-test with no C library, C and C++ tests" linux_checks
+}
+
+# --- Bare machines under qemu-system ----------------------------------------
+# bare_image NAME LIBRARY [FLAG...]: links the self-test with LIBRARY.
+bare_image() {
+  local image=$1 library=$2 code=0 ram=0x20000000
+  shift 2
+  [[ $proc != riscv* ]] || code=0x80000000 ram=0x80100000
+  # shellcheck disable=SC2046,SC2086
+  "${tools}gcc" -std=gnu11 -Wall -Wextra -Werror -fno-builtin $(program_flags) $tflags -fno-pic -no-pie -Os \
+    -fno-unwind-tables -fno-asynchronous-unwind-tables "$@" -I"$root/include" -nostdlib -static \
+    -T "$root/tests/freestanding/bare.ld" -Wl,--defsym=bare_code=$code -Wl,--defsym=bare_ram=$ram \
+    -Wl,--build-id=none "$root/tests/freestanding/bare.c" "$root/tests/freestanding/selftest.c" "$library" -o "$image"
+}
+
+# Runs IMAGE on the machine; its output must match EXPECT and QEMU exit
+# with STATUS. A run that hangs fails too.
+bare_run() { # IMAGE STATUS EXPECT
+  local status=0
+  # shellcheck disable=SC2086 # the machine's words
+  timeout 60 $run -nographic -monitor none -serial none -semihosting-config enable=on,target=native \
+    -kernel "$1" >"$1.out" 2>&1 || status=$?
+  tail -n 3 "$1.out"
+  [ "$status" -eq "$2" ] && grep -qE "$3" "$1.out"
+}
+
+bare_checks() {
+  local dir=$out/$name compiler level
+  for compiler in gcc clang; do
+    for level in Os O2; do
+      bare_image "$dir/$compiler-$level.elf" "$out/objects/$name-$compiler-$level.o"
+      bare_run "$dir/$compiler-$level.elf" 0 '^[1-9][0-9]* passed, 0 failed$'
+    done
+  done
+  if [[ $proc == riscv* ]]; then
+    bare_image "$dir/fp-probe.elf" "$out/objects/$name-gcc-O2.o" -DBARE_FP_PROBE
+    bare_run "$dir/fp-probe.elf" 2 '^trap: cause 0x0*2$' # illegal instruction
+  fi
+}
+
+bare_job() { # TARGET
+  select_target "$1"
+  mkdir -p "$out/$1"
+  verdict "$out/$1.log" "$1: self-test on $run, GCC and Clang at -Os and -O2" bare_checks
+}
+
+main() {
+  out=${KESTRIX_TEST_DIR:-$root/build-test}/targets
+  local names=("$@") t c l
+  [ ${#names[@]} -gt 0 ] || mapfile -t names < <(target_names)
+  rm -rf "$out"
+  mkdir -p "$out/objects"
+  for t in "${names[@]}"; do
+    select_target "$t"
+    for c in gcc clang; do
+      for l in O0 Os O2 O3; do spawn matrix_job "$t" $c $l; done
+    done
+  done
+  wait
+  for t in "${names[@]}"; do
+    select_target "$t"
+    case $run in
+    -) ;;
+    qemu-system-*) spawn bare_job "$t" ;;
+    *) spawn linux_job "$t" ;;
+    esac
+  done
+  wait
+  local log failed=()
+  for log in "$out"/objects/*.log "$out"/*.log; do
+    tail -n 1 "$log"
+    tail -n 1 "$log" | grep -q '^ok: ' || failed+=("$log")
+  done
+  for log in "${failed[@]}"; do
+    echo "== $log"
+    tail -n 40 "$log"
+  done
+  [ ${#failed[@]} -eq 0 ]
+}
+
+# Sourced (by scripts/footprint.sh) it only defines the table and helpers.
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+  main "$@"
+fi
