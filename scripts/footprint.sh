@@ -3,18 +3,23 @@
 # bytes of the shared library and of the archive, each function's code bytes, and each
 # function's stack frame from -fstack-usage, plus the deepest call chains.
 # Builds the library alone, as the default build does (RelWithDebInfo), with
-# -fstack-usage added; installs the aarch64 cross compiler when missing.
-# Exits non-zero when aarch64 .text exceeds 2,048 bytes.
+# -fstack-usage added. Then, for every target of scripts/targets.sh, the
+# code bytes and the deepest chain's stack of the library's object as its
+# archive is built, by GCC and by Clang at -Os and at -O2. Installs the
+# compilers it needs when missing.
+# Exits non-zero when aarch64 .text exceeds 2,048 bytes, or Cortex-M3's at
+# GCC -Os 1,536.
 #
 # usage: scripts/footprint.sh
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${KESTRIX_FOOTPRINT_DIR:-$root/build-footprint}
-limit=2048
+limit=2048 cortex_m3_limit=1536
 
-. "$root/scripts/ensure.sh"
-ensure cmake cmake g++ g++ binutils readelf binutils c++filt g++-aarch64-linux-gnu aarch64-linux-gnu-g++
+. "$root/scripts/targets.sh"
+ensure binutils c++filt
+ensure_targets
 
 build() { # name, extra cmake args...
   local name=$1
@@ -35,17 +40,6 @@ text_bytes() {
 function_bytes() {
   readelf -W -s "$1" | awk '$4 == "FUNC" && $7 != "UND" {print $8, $3}' | sed 's/@.*//' | sort -u |
     while read -r sym size; do echo "$(echo "$sym" | c++filt | sed 's/(.*//') $size"; done
-}
-# "name bytes" per function from the .su file; the name is read from the
-# source at the reported line and column (GCC garbles variadic names there).
-frame_bytes() {
-  local su=$1 src=$root/src/kestrix.cpp
-  while IFS=$'\t' read -r where bytes _; do
-    local line col
-    line=$(echo "$where" | sed -E 's/.*:([0-9]+):([0-9]+):.*/\1/')
-    col=$(echo "$where" | sed -E 's/.*:([0-9]+):([0-9]+):.*/\2/')
-    echo "$(sed -n "${line}p" "$src" | cut -c"$col"- | grep -oE '^[A-Za-z_][A-Za-z0-9_]*') $bytes"
-  done <"$su"
 }
 lookup() { awk -v n="$1" '$1 == n {print $2; exit}' <<<"$2"; }
 
@@ -83,14 +77,47 @@ chain() { # arch, functions...
   for f in "$@"; do sum=$((sum + $(lookup "$f" "${frames[$arch]}"))); done
   echo "$sum"
 }
-buffer_chain="kestrix_sprintf kestrix_vfnprintf interpret_into_buffer convert kestrix_dec kestrix_str"
-sink_chain="kestrix_fnprintf kestrix_vfnprintf interpret_through_sink convert kestrix_dec kestrix_str str_to_sink"
 echo "| deepest call chain, sum of its frames in bytes | x86-64 | aarch64 |"
 echo "|---|---:|---:|"
 echo "| ${buffer_chain// / → } | $(chain x86-64 $buffer_chain) | $(chain aarch64 $buffer_chain) |"
 echo "| ${sink_chain// / → } | $(chain x86-64 $sink_chain) | $(chain aarch64 $sink_chain) |"
 
+
+footprint_job() { # TARGET COMPILER LEVEL
+  select_target "$1"
+  library_object "$2" "$3" "$out/targets/$1-$2-$3.o" >"$out/targets/$1-$2-$3.log" 2>&1
+}
+mkdir -p "$out/targets"
+mapfile -t target_list < <(target_names)
+for t in "${target_list[@]}"; do
+  for c in gcc clang; do
+    for l in Os O2; do spawn footprint_job "$t" $c $l; done
+  done
+done
+wait
+echo
+echo "| target | GCC -Os | GCC -O2 | Clang -Os | Clang -O2 |"
+echo "|---|---:|---:|---:|---:|"
+for t in "${target_list[@]}"; do
+  row="| $t |"
+  for c in gcc clang; do
+    for l in Os O2; do
+      o=$out/targets/$t-$c-$l.o
+      [ -f "$o" ] || { cat "${o%.o}.log" >&2; exit 1; }
+      row="$row $(code_bytes "$o") / $(deepest_stack "${o%.o}.su") |"
+    done
+  done
+  echo "$row"
+done
+echo
+echo "Each cell: bytes of code / the deepest call chain's stack in bytes."
+
 if [ "${text[aarch64]}" -gt "$limit" ]; then
   echo "aarch64 .text is ${text[aarch64]} bytes, above $limit" >&2
+  exit 1
+fi
+m3=$(code_bytes "$out/targets/cortex-m3-gcc-Os.o")
+if [ "$m3" -gt "$cortex_m3_limit" ]; then
+  echo "Cortex-M3 .text at GCC -Os is $m3 bytes, above $cortex_m3_limit" >&2
   exit 1
 fi

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The library on every target it is built for, beside the native and aarch64
-# suites. scripts/test-all.sh runs it as its targets leg, after installing
-# the compilers and QEMU; scripts/footprint.sh reads its table.
+# suites. scripts/test-all.sh runs it as its targets leg; scripts/footprint.sh
+# reads its table.
 #   - every target, by GCC and by Clang at -O0, -Os, -O2 and -O3: the
 #     library's object passes the archive half of the library inspection
 #     (it imports nothing but names the linker defines, and on Arm Linux the
@@ -18,10 +18,22 @@
 #     instruction must stop at the trap
 #
 # usage: scripts/targets.sh [TARGET...]    (default: every target below)
+# Installs the compilers and QEMU from Debian's packages when missing.
 # Results go to $KESTRIX_TEST_DIR/targets (build-test/targets by default).
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+. "$root/scripts/ensure.sh"
+
+# Every compiler and emulator of the table below, and what drives them.
+ensure_targets() {
+  ensure cmake cmake binutils readelf clang clang++ g++ x86_64-linux-gnu-g++ \
+    g++-aarch64-linux-gnu aarch64-linux-gnu-g++ g++-riscv64-linux-gnu riscv64-linux-gnu-g++ \
+    g++-s390x-linux-gnu s390x-linux-gnu-g++ g++-powerpc64le-linux-gnu powerpc64le-linux-gnu-g++ \
+    g++-arm-linux-gnueabihf arm-linux-gnueabihf-g++ g++-i686-linux-gnu i686-linux-gnu-g++ \
+    gcc-arm-none-eabi arm-none-eabi-g++ qemu-user qemu-riscv64 qemu-system-arm qemu-system-arm \
+    qemu-system-misc qemu-system-riscv64
+}
 
 # name | CMAKE_SYSTEM_PROCESSOR | GCC | Clang's --target | both compilers'
 # target flags | where it runs: qemu-user (Linux, with /usr/<triple>), a
@@ -72,14 +84,14 @@ select_target() {
 library_object() {
   local cxx=$gxx id=GNU
   [ "$1" = gcc ] || cxx="clang++ --target=$ctarget" id=Clang
-  # shellcheck disable=SC2046 # the flags are words
+  # shellcheck disable=SC2046,SC2086 # the flags are words
   $cxx -std=c++11 -fPIC -fvisibility=hidden -Wall -Wextra -Werror $tflags \
     $(cmake -D ID=$id -D PROCESSOR="$proc" -D SYSTEM=$system -P "$root/cmake/KestrixFlags.cmake") \
     -"$2" -fstack-usage -I"$root/include" -c "$root/src/kestrix.cpp" -o "$3"
 }
 
 # Bytes of code in OBJECT: its executable sections.
-text_bytes() {
+code_bytes() {
   local sum=0 size
   for size in $(readelf -W -S "$1" | sed 's/^ *\[ *[0-9]*\] //' | awk '$7 ~ /X/ {print $5}'); do
     sum=$((sum + 16#$size))
@@ -221,19 +233,20 @@ bare_job() { # TARGET
 }
 
 main() {
+  ensure_targets
   out=${KESTRIX_TEST_DIR:-$root/build-test}/targets
-  local names=("$@") t c l
-  [ ${#names[@]} -gt 0 ] || mapfile -t names < <(target_names)
+  local chosen=("$@") t c l
+  [ ${#chosen[@]} -gt 0 ] || mapfile -t chosen < <(target_names)
   rm -rf "$out"
   mkdir -p "$out/objects"
-  for t in "${names[@]}"; do
+  for t in "${chosen[@]}"; do
     select_target "$t"
     for c in gcc clang; do
       for l in O0 Os O2 O3; do spawn matrix_job "$t" $c $l; done
     done
   done
   wait
-  for t in "${names[@]}"; do
+  for t in "${chosen[@]}"; do
     select_target "$t"
     case $run in
     -) ;;

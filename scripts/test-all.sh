@@ -82,14 +82,7 @@ leg_debug() {
   run_ctest debug-aarch64
 }
 
-targets_packages=(g++ x86_64-linux-gnu-g++ g++-aarch64-linux-gnu aarch64-linux-gnu-g++
-  g++-riscv64-linux-gnu riscv64-linux-gnu-g++ g++-s390x-linux-gnu s390x-linux-gnu-g++
-  g++-powerpc64le-linux-gnu powerpc64le-linux-gnu-g++ g++-arm-linux-gnueabihf arm-linux-gnueabihf-g++
-  g++-i686-linux-gnu i686-linux-gnu-g++ gcc-arm-none-eabi arm-none-eabi-g++ clang clang++
-  qemu-user qemu-riscv64 qemu-system-arm qemu-system-arm qemu-system-misc qemu-system-riscv64)
-
 leg_targets() {
-  ensure cmake cmake binutils readelf "${targets_packages[@]}"
   KESTRIX_TEST_DIR=$out KESTRIX_JOBS=$jobs "$root/scripts/targets.sh"
 }
 
