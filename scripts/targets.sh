@@ -7,11 +7,11 @@
 #     (it imports nothing but names the linker defines, and on Arm Linux the
 #     unwind tables' personality markers; nothing writable; no FP/SIMD
 #     register)
-#   - the Linux targets: the shared library and the archive built by CMake
-#     with cmake/<triple>.cmake, the library inspection, and under qemu-user
-#     the self-test with no C library (tests/freestanding/selftest.c with
-#     examples/nolibc_start.c), the C tests (c_api.c, c_checked.c) and the
-#     C++ interface's (cpp_interface.cpp), exceptions included
+#   - the Linux targets: the library and the examples built by CMake with
+#     cmake/<triple>.cmake, the library inspection, and under qemu-user the
+#     examples, the self-test with no C library (tests/freestanding/selftest.c
+#     with examples/nolibc_start.c), the C tests (c_api.c, c_checked.c) and
+#     the C++ interface's (cpp_interface.cpp), exceptions included
 #   - the bare machines under qemu-system (tests/freestanding/bare.c): the
 #     self-test with the library built by GCC and by Clang at -Os and at -O2;
 #     on RISC-V, where the FP unit starts off, an image that executes one FP
@@ -162,9 +162,14 @@ program_flags() {
 linux_checks() {
   local dir=$out/$name sysroot=/usr/$triple
   local qemu=("$run" -L "$sysroot" -E "LD_LIBRARY_PATH=$dir/build")
+  local example
   cmake -S "$root" -B "$dir/build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$triple.cmake" -DKESTRIX_WERROR=ON \
-    -DKESTRIX_BUILD_TESTS=OFF -DKESTRIX_BUILD_EXAMPLES=OFF
-  cmake --build "$dir/build" --target kestrix kestrix_static
+    -DKESTRIX_BUILD_TESTS=OFF
+  cmake --build "$dir/build"
+  for example in demo nolibc cpp_format signal_report; do
+    cmake -D EXAMPLE=$example -D EXE="$dir/build/examples/kestrix-${example//_/-}" -D EMULATOR="$run|-L|$sysroot" \
+      -P "$root/tests/adoption/run_example.cmake"
+  done
   sh "$root/tests/check_library.sh" "$dir/build/libkestrix.so" "$dir/build/libkestrix.a" "$proc" \
     "${tools}objdump" "${tools}nm" "$root" 0
   # shellcheck disable=SC2046
@@ -185,7 +190,7 @@ linux_checks() {
 linux_job() { # TARGET
   select_target "$1"
   mkdir -p "$out/$1"
-  verdict "$out/$1.log" "$1: library, inspection, self-test with no C library, C and C++ tests" linux_checks
+  verdict "$out/$1.log" "$1: library, inspection, examples, self-test with no C library, C and C++ tests" linux_checks
 }
 
 # --- Bare machines under qemu-system ----------------------------------------

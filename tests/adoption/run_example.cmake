@@ -4,6 +4,7 @@
 #                  handler, at the address of the page it announced
 #   cpp_format     must exit 0 with the lines its source promises
 #   nolibc         the same, with no C library
+#   demo           the same
 cmake_minimum_required(VERSION 3.18)
 string(REPLACE "|" ";" emulator "${EMULATOR}")
 execute_process(COMMAND ${emulator} "${EXE}"
@@ -37,6 +38,10 @@ emitters: -42002A
 elseif(EXAMPLE STREQUAL "nolibc")
   if(NOT rc EQUAL 0 OR NOT out MATCHES "^no C library: kestrix -42 BEEF\nmain is at [0-9A-F]+ \\(27 bytes\\)\n$")
     message(FATAL_ERROR "not the example's two lines\n${all}")
+  endif()
+elseif(EXAMPLE STREQUAL "demo")
+  if(NOT rc EQUAL 0 OR NOT out MATCHES "^hello from kestrix, pid [0-9]+\ndecimal: -42 42 -9223372036854775808\nhex: 7F 01FF 00012345 0000DEADBEEFCAFE\npointer: [0-9A-F]+, char: k, percent: %\nsprintf wrote \"x=01FF s=ab\" \\(11 bytes\\)\n$")
+    message(FATAL_ERROR "not the demo's five lines\n${all}")
   endif()
 else()
   message(FATAL_ERROR "unknown EXAMPLE ${EXAMPLE}")
