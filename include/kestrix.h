@@ -12,8 +12,9 @@
  * argument. A '%' at the very end of the format writes nothing.
  *
  * Caller's duty: every argument must be passed as a 64-bit value, e.g.
- * (uint64_t)x, (int64_t)x or a pointer. A plain int is still read as 64 bits,
- * so its upper half is whatever the register or stack slot held.
+ * (uint64_t)x, (int64_t)x or a pointer; where pointers have 32 bits, as
+ * (uint64_t)(uintptr_t)p. A plain int is still read as 64 bits, so its upper
+ * half is whatever the register or stack slot held.
  */
 #ifndef KESTRIX_H
 #define KESTRIX_H
