@@ -12,10 +12,11 @@
 #     examples, the self-test with no C library (tests/freestanding/selftest.c
 #     with examples/nolibc_start.c), the C tests (c_api.c, c_checked.c) and
 #     the C++ interface's (cpp_interface.cpp), exceptions included
-#   - the bare machines under qemu-system (tests/freestanding/bare.c): the
-#     self-test with the library built by GCC and by Clang at -Os and at -O2;
-#     on RISC-V, where the FP unit starts off, an image that executes one FP
-#     instruction must stop at the trap
+#   - the bare machines under qemu-system, started by examples/bare_start.c:
+#     the example (examples/bare.c), and the self-test with the library built
+#     by GCC and by Clang at -Os and at -O2; on RISC-V, where the FP unit
+#     starts off, an image that executes one FP instruction must stop at the
+#     trap
 #
 # usage: scripts/targets.sh [TARGET...]    (default: every target below)
 # Installs the compilers and QEMU from Debian's packages when missing.
@@ -194,16 +195,17 @@ linux_job() { # TARGET
 }
 
 # --- Bare machines under qemu-system ----------------------------------------
-# bare_image NAME LIBRARY [FLAG...]: links the self-test with LIBRARY.
+# bare_image IMAGE LIBRARY ARG...: links the start code, the program's
+# sources and flags ARG... (the example's, or the self-test's) and LIBRARY.
 bare_image() {
   local image=$1 library=$2 code=0 ram=0x20000000
   shift 2
   [[ $proc != riscv* ]] || code=0x80000000 ram=0x80100000
   # shellcheck disable=SC2046,SC2086
   "${tools}gcc" -std=gnu11 -Wall -Wextra -Werror -fno-builtin $(program_flags) $tflags -fno-pic -no-pie -Os \
-    -fno-unwind-tables -fno-asynchronous-unwind-tables "$@" -I"$root/include" -nostdlib -static \
-    -T "$root/tests/freestanding/bare.ld" -Wl,--defsym=bare_code=$code -Wl,--defsym=bare_ram=$ram \
-    -Wl,--build-id=none "$root/tests/freestanding/bare.c" "$root/tests/freestanding/selftest.c" "$library" -o "$image"
+    -fno-unwind-tables -fno-asynchronous-unwind-tables -I"$root/include" -I"$root/examples" -nostdlib -static \
+    -T "$root/examples/bare.ld" -Wl,--defsym=bare_code=$code -Wl,--defsym=bare_ram=$ram -Wl,--build-id=none \
+    "$root/examples/bare_start.c" "$@" "$library" -o "$image"
 }
 
 # Runs IMAGE on the machine; its output must match EXPECT and QEMU exit
@@ -218,15 +220,18 @@ bare_run() { # IMAGE STATUS EXPECT
 }
 
 bare_checks() {
-  local dir=$out/$name compiler level
+  local dir=$out/$name compiler level selftest
+  selftest=("$root/tests/freestanding/bare.c" "$root/tests/freestanding/selftest.c")
+  bare_image "$dir/example.elf" "$out/objects/$name-gcc-Os.o" "$root/examples/bare.c"
+  bare_run "$dir/example.elf" 0 '^no firmware: kestrix -42 BEEF$'
   for compiler in gcc clang; do
     for level in Os O2; do
-      bare_image "$dir/$compiler-$level.elf" "$out/objects/$name-$compiler-$level.o"
+      bare_image "$dir/$compiler-$level.elf" "$out/objects/$name-$compiler-$level.o" "${selftest[@]}"
       bare_run "$dir/$compiler-$level.elf" 0 '^[1-9][0-9]* passed, 0 failed$'
     done
   done
   if [[ $proc == riscv* ]]; then
-    bare_image "$dir/fp-probe.elf" "$out/objects/$name-gcc-O2.o" -DBARE_FP_PROBE
+    bare_image "$dir/fp-probe.elf" "$out/objects/$name-gcc-O2.o" "${selftest[@]}" -DBARE_FP_PROBE
     bare_run "$dir/fp-probe.elf" 2 '^trap: cause 0x0*2$' # illegal instruction
   fi
 }
