@@ -61,9 +61,19 @@
 #ifdef __cplusplus
 #define KESTRIX_CHECKED_INLINE inline
 #define KESTRIX_CHECKED_CAST(type, value) static_cast<type>(value)
+#define KESTRIX_CHECKED_REINTERPRET(type, value) reinterpret_cast<type>(value)
 #else
 #define KESTRIX_CHECKED_INLINE static inline
 #define KESTRIX_CHECKED_CAST(type, value) ((type)(value))
+#define KESTRIX_CHECKED_REINTERPRET(type, value) ((type)(value))
+#endif
+
+#if defined(__GNUC__)
+#define KESTRIX_CHECKED_UNROLL _Pragma("GCC unroll 8")
+#define KESTRIX_CHECKED_RARELY(x) __builtin_expect(!!(x), 0)
+#else
+#define KESTRIX_CHECKED_UNROLL
+#define KESTRIX_CHECKED_RARELY(x) (x)
 #endif
 
 /* --- The bounded buffer ---------------------------------------------------- */
@@ -84,7 +94,84 @@ KESTRIX_CHECKED_INLINE void kestrix_checked_bounded_put(void *ctx, int32_t c)
     ++b->length;
 }
 
-KESTRIX_CHECKED_INLINE size_t kestrix_vsnprintf(char *buf, size_t size, const char *fmt, va_list args)
+/* Nonzero when [from, from + n] (a NUL at the end included) and
+ * buf[0..size) share no byte. */
+KESTRIX_CHECKED_INLINE int kestrix_checked_apart(const char *buf, size_t size, const void *from, size_t n)
+{
+    const uintptr_t d = KESTRIX_CHECKED_REINTERPRET(uintptr_t, from) - KESTRIX_CHECKED_REINTERPRET(uintptr_t, buf);
+    return d >= size && 0 - d > n;
+}
+
+/* Nonzero when the output of fmt and args is known to fit in size bytes with
+ * its NUL, so that kestrix_vsprintf may write it straight into buf. The bound
+ * is read off the format in one pass: each literal byte and %% is 1, %d %i %u
+ * at most 20, %x %X %p %P at most 16, %c and an unknown letter 1, %s its
+ * string's length, "(null)" 6. The pass stops as soon as the bound reaches
+ * size, so a long string is measured no further than the room left, and
+ * nothing past a NUL is read. A format or string that shares bytes with
+ * buf[0..size) also answers no: writing the output could change what is
+ * read, and only the counting sink never stores past size. */
+KESTRIX_CHECKED_INLINE int kestrix_checked_fits(const char *buf, size_t size, const char *fmt, va_list args)
+{
+    const unsigned char *p = KESTRIX_CHECKED_REINTERPRET(const unsigned char *, fmt);
+    const unsigned char *run = p;
+    size_t left = size; /* what the bound may still grow by and leave room for the NUL */
+    size_t cost;
+    unsigned passed = 0; /* arguments passed over and not yet read */
+    for (;;) {
+        /* Up to the next '%' or NUL, each byte read only once the one before
+         * it is known to be neither. Most text lies above '%', so one test
+         * passes a byte; unrolled, the loop branches back once per 8 bytes. */
+        uint32_t c;
+        for (;; p += 8) {
+            int k;
+            KESTRIX_CHECKED_UNROLL
+            for (k = 0; k < 8; ++k) {
+                c = p[k];
+                if (KESTRIX_CHECKED_RARELY(c <= '%') && (c == '\0' || c == '%')) {
+                    p += k;
+                    goto found;
+                }
+            }
+        }
+    found:
+        if (KESTRIX_CHECKED_CAST(size_t, p - run) >= left)
+            return 0;
+        left -= KESTRIX_CHECKED_CAST(size_t, p - run);
+        if (c == '\0')
+            break;
+        c = p[1];
+        if (c == '\0') { /* a '%' at the end writes nothing */
+            ++p;
+            break;
+        }
+        p += 2;
+        run = p;
+        if (c == 's') {
+            const char *s;
+            uint64_t v;
+            for (; passed; --passed)
+                (void)va_arg(args, uint64_t);
+            v = va_arg(args, uint64_t);
+            s = v ? KESTRIX_CHECKED_REINTERPRET(const char *, KESTRIX_CHECKED_CAST(uintptr_t, v)) : "(null)";
+            for (cost = 0; cost < left && s[cost] != '\0'; ++cost) {
+            }
+            if (!kestrix_checked_apart(buf, size, s, cost))
+                return 0;
+        } else {
+            passed += c != '%';
+            cost = (c | 0x20) == 'x' || (c | 0x20) == 'p' ? 16 : c == 'd' || c == 'i' || c == 'u' ? 20 : 1;
+        }
+        if (cost >= left)
+            return 0;
+        left -= cost;
+    }
+    return kestrix_checked_apart(buf, size, fmt,
+                                 KESTRIX_CHECKED_CAST(size_t, p - KESTRIX_CHECKED_REINTERPRET(const unsigned char *, fmt)));
+}
+
+/* The output that may not fit: every character through the counting sink. */
+KESTRIX_CHECKED_INLINE size_t kestrix_checked_count(char *buf, size_t size, const char *fmt, va_list args)
 {
     struct kestrix_checked_bound b;
     b.buf = buf;
@@ -94,6 +181,18 @@ KESTRIX_CHECKED_INLINE size_t kestrix_vsnprintf(char *buf, size_t size, const ch
     if (size > 0)
         buf[b.length < size ? b.length : size - 1] = '\0';
     return b.length;
+}
+
+KESTRIX_CHECKED_INLINE size_t kestrix_vsnprintf(char *buf, size_t size, const char *fmt, va_list args)
+{
+    va_list scan;
+    int fits;
+    va_copy(scan, args);
+    fits = kestrix_checked_fits(buf, size, fmt, scan);
+    va_end(scan);
+    if (fits)
+        return KESTRIX_CHECKED_CAST(size_t, kestrix_vsprintf(buf, fmt, args) - buf);
+    return kestrix_checked_count(buf, size, fmt, args);
 }
 
 KESTRIX_CHECKED_INLINE size_t kestrix_snprintf(char *buf, size_t size, const char *fmt, ...)

@@ -178,7 +178,8 @@ enum { guard = 16, room = 64 };
 
 static void bounded(void)
 {
-    static const char full[] = "v=-12 x=ABCD s=xyz";
+    /* As long as the bound read off the format: from len + 1 on, straight into buf. */
+    static const char full[] = "v=-9223372036854775808 x=FFFFFFFFFFFFFFFF s=xyz";
     const size_t len = sizeof full - 1;
     const size_t sizes[] = {0, 1, len, len + 1, room};
     size_t i, k;
@@ -191,7 +192,7 @@ static void bounded(void)
         size_t got;
         int ok;
         memset(raw, 0xA5, sizeof raw);
-        got = KESTRIX_SNPRINTF(buf, size, "v=%d x=%x s=%s", -12, 0xABCD, "xyz");
+        got = KESTRIX_SNPRINTF(buf, size, "v=%d x=%x s=%s", INT64_MIN, UINT64_MAX, "xyz");
         ok = got == len && memcmp(buf, full, kept) == 0 && (size == 0 || buf[kept] == '\0');
         /* Nothing is written but the characters that fit and their NUL. */
         for (k = 0; k < sizeof raw; ++k)
@@ -207,6 +208,12 @@ static void bounded(void)
         check(got == 9, __LINE__, "measuring", "", "9");
         got = KESTRIX_SNPRINTF(buf, sizeof buf, "%c%c", 0x41, 0x142);
         check(got == 2 && !strcmp(buf, "AB"), __LINE__, "%c", buf, "AB");
+    }
+    /* A string that the output overwrites as it is read still stops at size. */
+    {
+        char buf[12] = "ab";
+        size_t got = KESTRIX_SNPRINTF(buf, 8, "xx%s", buf);
+        check(got == 9 && !strcmp(buf, "xxxxxxx") && !buf[8], __LINE__, "overlap", buf, "xxxxxxx");
     }
 }
 

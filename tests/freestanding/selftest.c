@@ -227,6 +227,11 @@ static void run_case(struct tally *t, unsigned index, const struct test_case *c)
     kestrix_fnprintf(t->out, t->ctx, "case %u: kestrix_snprintf", (uint64_t)index);
     verdict(t, length == n && buffer_holds(&out, buf + size - 1, c->want, (unsigned)size - 1), "kestrix_snprintf",
             c->want);
+    /* With room to spare: straight into the buffer where the bound read off the format fits. */
+    kestrix_fnprintf(t->out, t->ctx, "case %u: kestrix_snprintf, room", (uint64_t)index);
+    buf = guarded(&out);
+    verdict(t, kestrix_snprintf(buf, 48, text, a[0], a[1], a[2], a[3], a[4], a[5]) == n &&
+                   buffer_holds(&out, buf + n, c->want, n), "kestrix_snprintf with room", c->want);
 }
 
 int kestrix_selftest(kestrix_out_fn out, void *ctx)
