@@ -1,5 +1,5 @@
 # Install rules: the shared library with its SONAME link and development
-# link (unless KESTRIX_BUILD_SHARED is OFF), the static archive beside it, the three headers, the man page, a CMake
+# link (unless KESTRIX_BUILD_SHARED is OFF), the static archive beside it, the four headers, the man pages, a CMake
 # package (kestrix::kestrix and kestrix::kestrix_static, with a version file)
 # and a pkg-config file. Every installed path is relative to
 # the prefix, so `cmake --install --prefix DIR` may put the tree anywhere.
@@ -20,6 +20,7 @@ install(TARGETS ${kestrix_libraries} EXPORT kestrixTargets
 install(FILES
   "${PROJECT_SOURCE_DIR}/include/kestrix.h"
   "${PROJECT_SOURCE_DIR}/include/kestrix_checked.h"
+  "${PROJECT_SOURCE_DIR}/include/kestrix_fd.h"
   "${PROJECT_SOURCE_DIR}/include/kestrix.hpp"
   DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}")
 
@@ -68,14 +69,16 @@ configure_file("${PROJECT_SOURCE_DIR}/cmake/kestrix.pc.in"
 install(FILES "${PROJECT_BINARY_DIR}/kestrix.pc"
   DESTINATION "${KESTRIX_INSTALL_PKGCONFIGDIR}")
 
-# kestrix(3), kestrix_snprintf(3) for kestrix_checked.h and kestrix.hpp(3),
-# and for each other name a page that sources its page, so that
+# kestrix(3), kestrix_snprintf(3) for kestrix_checked.h, kestrix_dprintf(3)
+# for kestrix_fd.h and kestrix.hpp(3), and for each other name a page that
+# sources its page, so that
 # `man kestrix_sprintf` finds the same text.
 install(FILES "${PROJECT_SOURCE_DIR}/man/kestrix.3" "${PROJECT_SOURCE_DIR}/man/kestrix_snprintf.3"
-  "${PROJECT_SOURCE_DIR}/man/kestrix.hpp.3"
+  "${PROJECT_SOURCE_DIR}/man/kestrix_dprintf.3" "${PROJECT_SOURCE_DIR}/man/kestrix.hpp.3"
   DESTINATION "${CMAKE_INSTALL_MANDIR}/man3")
 foreach(link kestrix.3:str,hex,dec,vfnprintf,fnprintf,sprintf,vsprintf
-    kestrix_snprintf.3:vsnprintf,SNPRINTF,SPRINTF,FNPRINTF,WIDEN,ARG)
+    kestrix_snprintf.3:vsnprintf,SNPRINTF,SPRINTF,FNPRINTF,WIDEN,ARG
+    kestrix_dprintf.3:vdprintf,DPRINTF)
   string(REPLACE ":" ";" link "${link}")
   list(GET link 0 page)
   list(GET link 1 names)

@@ -1,13 +1,13 @@
-/* Reports a fatal signal from inside its handler with KESTRIX_SNPRINTF from
- * kestrix_checked.h, which widens each argument by its type (no casts) and
- * never writes past the buffer.
+/* Reports a fatal signal from inside its handler with KESTRIX_DPRINTF from
+ * kestrix_fd.h, which widens each argument by its type (no casts) and
+ * writes the report with write(2) in one piece.
  *
- * The report is built in a buffer on the handler's own stack and written
- * with write(2): no stdio, no allocation, no locks, so every call in the
- * handler is safe there. The handler runs on an alternate signal stack, so
- * it can report a stack overflow too. The program is linked with
- * -Wl,-z,now (see CMakeLists.txt): every symbol is bound at start-up, so
- * the handler's first call into kestrix never enters the lazy resolver.
+ * The report is built in a buffer on the handler's own stack: no stdio, no
+ * allocation, no locks, so every call in the handler is safe there. The
+ * handler runs on an alternate signal stack, so it can report a stack
+ * overflow too. The program is linked with -Wl,-z,now (see CMakeLists.txt):
+ * every symbol is bound at start-up, so the handler's first call into
+ * kestrix never enters the lazy resolver.
  *
  * The program maps a page with no access rights, prints its address and
  * writes to it. The handler reports the fault; SA_RESETHAND has restored the
@@ -15,26 +15,11 @@
  * and the process ends by SIGSEGV as it would have without the handler (with
  * a core dump where those are enabled). */
 #define _DEFAULT_SOURCE /* MAP_ANONYMOUS, sigaltstack */
-#include <kestrix_checked.h>
+#include <kestrix_fd.h>
 #include <signal.h>
 #include <stdint.h>
 #include <sys/mman.h>
 #include <unistd.h>
-
-/* Writes the part of a report of length len that fitted in its buffer of
- * size bytes (KESTRIX_SNPRINTF returns the whole length, cut or not). */
-static void write_report(int fd, const char *buf, size_t size, size_t len)
-{
-    if (len > size - 1)
-        len = size - 1;
-    while (len > 0) {
-        ssize_t n = write(fd, buf, len);
-        if (n <= 0)
-            return;
-        buf += n;
-        len -= (size_t)n;
-    }
-}
 
 static const char *signal_name(int sig)
 {
@@ -49,13 +34,10 @@ static const char *signal_name(int sig)
 
 static void on_fault(int sig, siginfo_t *info, void *uctx)
 {
-    char buf[256];
-    size_t len;
     (void)uctx;
-    /* int, pid_t and pointers as they are; a report too long is cut short. */
-    len = KESTRIX_SNPRINTF(buf, sizeof buf, "fatal: %s (signal %d, code %d) at address %p in pid %u\n",
-                           signal_name(sig), sig, info->si_code, info->si_addr, getpid());
-    write_report(2, buf, sizeof buf, len);
+    /* int, pid_t and pointers as they are. */
+    KESTRIX_DPRINTF(2, "fatal: %s (signal %d, code %d) at address %p in pid %u\n", signal_name(sig), sig,
+                    info->si_code, info->si_addr, getpid());
 }
 
 static char alt_stack[64 * 1024];
@@ -80,9 +62,7 @@ int main(void)
     if (guard == MAP_FAILED)
         return 1;
 
-    char buf[64];
-    size_t len = KESTRIX_SNPRINTF(buf, sizeof buf, "writing to the guard page at %p\n", guard);
-    write_report(1, buf, sizeof buf, len);
+    KESTRIX_DPRINTF(1, "writing to the guard page at %p\n", guard);
 
     *(volatile char *)guard = 1;
     return 0;

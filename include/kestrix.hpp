@@ -44,6 +44,10 @@
 //       returns the length the whole output has (without its NUL), so the
 //       output was cut exactly when the result is >= size. buf may be null
 //       when size is 0.
+//   long kestrix::print(int fd, fmt, args...)
+//       kestrix_dprintf of kestrix_fd.h (where <unistd.h> is): writes to the
+//       file descriptor fd, safe in a signal handler; returns the number of
+//       bytes written, or -1 with errno from the write that failed.
 //   void kestrix::format(kestrix_out_fn out, void *ctx, fmt, args...)
 //       kestrix_fnprintf through a C sink.
 //   void kestrix::format(f, fmt, args...)
@@ -71,6 +75,9 @@
 
 #include "kestrix.h"
 #include "kestrix_checked.h"
+#if __has_include(<unistd.h>)
+#include "kestrix_fd.h"
+#endif
 
 #include <array>
 #include <concepts>
@@ -488,6 +495,24 @@ std::size_t format_to_n(char *buf, std::size_t size, format_string<Args...> fmt,
 {
     return kestrix_snprintf(buf, size, fmt.c_str(), detail::widen(args)...);
 }
+
+#ifdef KESTRIX_FD_H
+// Writes to the file descriptor fd through kestrix_dprintf: output of up to
+// KESTRIX_FD_BUFFER bytes in one write(2), longer output in order. Returns
+// the number of bytes written, or -1 with errno from the write that failed.
+template <class... Args>
+    requires detail::scalars<Args...>
+long print(int fd, format_string<Args...> fmt, Args... args)
+{
+    return kestrix_dprintf(fd, fmt.c_str(), detail::widen(args)...);
+}
+template <class... Args>
+    requires(!detail::scalars<Args...>)
+long print(int fd, format_string<Args...> fmt, const Args &...args)
+{
+    return kestrix_dprintf(fd, fmt.c_str(), detail::widen(args)...);
+}
+#endif
 
 // Formats through a C sink and its context.
 template <class... Args>

@@ -182,7 +182,7 @@ linux_checks() {
   "${triple}-gcc" -std=c99 -Wall -Wextra -pedantic -Werror -I"$root/include" "$root/tests/adoption/c_api.c" \
     -L"$dir/build" -lkestrix -o "$dir/c_api"
   "${triple}-gcc" -std=c11 -Wall -Wextra -pedantic -Werror -I"$root/include" "$root/tests/adoption/c_checked.c" \
-    -L"$dir/build" -lkestrix -o "$dir/c_checked"
+    -L"$dir/build" -lkestrix -Wl,--wrap=write -o "$dir/c_checked"
   "${triple}-g++" -std=c++20 -Wall -Wextra -pedantic -Werror -I"$root/include" \
     "$root/tests/adoption/cpp_interface.cpp" -L"$dir/build" -lkestrix -o "$dir/cpp_interface"
   "${qemu[@]}" "$dir/c_api" && "${qemu[@]}" "$dir/c_checked" && "${qemu[@]}" "$dir/cpp_interface"

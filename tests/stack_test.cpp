@@ -3,6 +3,8 @@
 // not optimised, whose frames keep every local in memory):
 //   kestrix_sprintf -> kestrix_vfnprintf -> kestrix_dec/hex -> kestrix_str -> buffer sink
 //   kestrix_fnprintf -> kestrix_vfnprintf -> kestrix_dec -> kestrix_str -> user sink
+// and one call of kestrix_dprintf, under 1 KiB (2 KiB unoptimised), at its
+// deepest: its buffer fills, and is written, at the end of the second chain.
 // Each call runs on a stack of its own, filled with a pattern beforehand; the
 // lowest byte no longer holding the pattern is the deepest the call reached,
 // wherever it was written (the private buffer sink cannot report anything).
@@ -23,6 +25,9 @@
 #endif
 
 #include "support.h"
+
+#include <fcntl.h>
+#include <kestrix_fd.h>
 
 namespace {
 
@@ -83,6 +88,17 @@ __attribute__((noinline)) void call_fnprintf()
     kestrix_fnprintf(user_sink, probe, "%d", INT64_MIN);
     asm volatile("" ::: "memory");
 }
+
+int null_fd;
+char text[KESTRIX_FD_BUFFER - 9]; // so that the buffer fills inside %d
+__attribute__((noinline)) void call_dprintf()
+{
+    uintptr_t sp;
+    STACK_POINTER(sp);
+    probe->caller_sp = sp;
+    probe->len = static_cast<size_t>(kestrix_dprintf(null_fd, "%s%d", text, INT64_MIN));
+    asm volatile("" ::: "memory");
+}
 #endif
 
 // Runs entry on a painted stack of its own and returns how many bytes below
@@ -137,14 +153,23 @@ TEST(Stack, DeepestChainsStayWithinTheBoundBelowTheCaller)
     const size_t seen_in_sink = p.caller_sp - p.sink_sp;
     const size_t via_user = painted > seen_in_sink ? painted : seen_in_sink;
 
+    null_fd = open("/dev/null", O_WRONLY);
+    std::memset(text, 'x', sizeof text - 1);
+    kestrix_dprintf(null_fd, "%s%d", text, INT64_MIN); // binds its calls before it is measured
+    const size_t via_fd = deepest_use(call_dprintf);
+    close(null_fd);
+    EXPECT_EQ(p.len, sizeof text - 1 + 20);
+    EXPECT_LE(via_fd, 2 * kLimit);
+
     std::printf("stack bytes below the caller (%s): kestrix_sprintf -> buffer sink %zu; "
-                "kestrix_fnprintf %%d INT64_MIN -> user sink %zu (%zu seen from inside the sink)\n",
+                "kestrix_fnprintf %%d INT64_MIN -> user sink %zu (%zu seen from inside the sink); "
+                "kestrix_dprintf %zu\n",
 #if defined(__x86_64__)
                 "x86-64",
 #else
                 "aarch64",
 #endif
-                via_buffer, via_user, seen_in_sink);
+                via_buffer, via_user, seen_in_sink, via_fd);
     RecordProperty("stack_bytes_sprintf", static_cast<int>(via_buffer));
     RecordProperty("stack_bytes_fnprintf", static_cast<int>(via_user));
     EXPECT_LE(via_buffer, kLimit);

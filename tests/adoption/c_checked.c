@@ -2,15 +2,18 @@
  * that the plain functions get wrong without a warning print the right
  * values through the macros; each kind of argument is widened as the header
  * says, with the host's snprintf as the oracle for digits; the bounded
- * functions keep to their size inside guard bytes.
+ * functions keep to their size inside guard bytes; kestrix_fd.h writes as its
+ * table says through interruptions, partial writes and failures (scripted below).
  *
  * Built with KESTRIX_CASE set to a number, the file is instead one call that
  * must not compile; CMakeLists.txt lists the diagnostic each one must give. */
-#include <kestrix_checked.h>
+#include <kestrix_fd.h>
 
 #include <inttypes.h>
+#include <signal.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/socket.h>
 
 #ifndef KESTRIX_CASE
 
@@ -217,12 +220,86 @@ static void bounded(void)
     }
 }
 
+/* write(2) as the table scripts it (-Wl,--wrap=write): in order, 0 writes all, n > 0 at
+ * most n bytes, ZERO returns 0, -e fails with errno e; past the script, all. */
+enum { ZERO = -1000, N = KESTRIX_FD_BUFFER };
+static const int *script;
+static int calls, fd;
+static char text[4 * N];
+static long result;
+
+ssize_t __real_write(int f, const void *p, size_t n);
+ssize_t __wrap_write(int f, const void *p, size_t n);
+ssize_t __wrap_write(int f, const void *p, size_t n)
+{
+    const int act = calls < 3 ? script[calls] : 0;
+    ++calls;
+    if (act == ZERO)
+        return 0;
+    if (act < 0) {
+        errno = -act;
+        return -1;
+    }
+    return __real_write(f, p, act > 0 && (size_t)act < n ? (size_t)act : n);
+}
+
+static void print(int sig)
+{
+    (void)sig;
+    result = KESTRIX_DPRINTF(fd, "%s|%d\n", text, -5);
+}
+
+static void descriptor(void)
+{
+    /* The output is `chars` bytes of %s and "|-5\n"; how: 1 to fd -1, 2 from a signal handler. */
+    static const struct {
+        int script[3], how, err, messages, calls;
+        size_t chars;
+    } cases[] = {
+        {{0}, 0, 0, 1, 1, 3},                   /* fits: one write */
+        {{0}, 0, 0, 1, 1, N - 4},               /* the whole buffer, through the sink: one write */
+        {{5, -EINTR, 7}, 0, 0, 6, 7, 3 * N},    /* in order through a short write and an interruption */
+        {{-EINTR}, 0, 0, 1, 2, 3},              /* repeated, errno as it was */
+        {{0, -ENOSPC}, 0, ENOSPC, 1, 2, 3 * N}, /* the failing write's errno; no write after it */
+        {{ZERO}, 0, EIO, 0, 1, 3},              /* a write of nothing fails */
+        {{0}, 1, EBADF, 0, 1, 3},
+        {{0}, 2, 0, 1, 1, 3},
+    };
+    size_t i, at;
+    for (i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        char want[5 * N], got[5 * N];
+        int sock[2], messages = 0, err;
+        ssize_t n;
+        memset(text, 'a' + (int)i, cases[i].chars);
+        text[cases[i].chars] = '\0';
+        snprintf(want, sizeof want, "%s|%d\n", text, -5);
+        socketpair(AF_UNIX, SOCK_SEQPACKET, 0, sock);
+        script = cases[i].script, calls = 0, errno = EDOM;
+        fd = cases[i].how == 1 ? -1 : sock[0];
+        if (cases[i].how != 2)
+            print(0);
+        else if (signal(SIGUSR1, print) != SIG_ERR)
+            raise(SIGUSR1);
+        err = errno;
+        close(sock[0]);
+        for (at = 0; (n = recv(sock[1], got + at, sizeof got - at, 0)) > 0; at += (size_t)n)
+            ++messages;
+        close(sock[1]);
+        got[at] = '\0';
+        check(result == (cases[i].err ? -1 : (long)strlen(want)) && err == (cases[i].err ? cases[i].err : EDOM) &&
+                  messages == cases[i].messages && calls == cases[i].calls &&
+                  !strncmp(got, want, cases[i].err ? at : sizeof want),
+              __LINE__, "descriptor:", got, want);
+    }
+}
+
 int main(void)
 {
     issue_table();
     widening();
     counts();
     bounded();
+    descriptor();
     printf("c_checked (C %ld): %d checks, %d failed\n", (long)__STDC_VERSION__, checks, failures);
     return failures == 0 ? 0 : 1;
 }

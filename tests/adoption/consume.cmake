@@ -141,6 +141,7 @@ if(MODE STREQUAL "install")
   set(lib "${prefix}/${LIBDIR}")
   foreach(f "${lib}/libkestrix.so.1.0.0" "${lib}/libkestrix.a" "${prefix}/${INCLUDEDIR}/kestrix.h"
       "${prefix}/${INCLUDEDIR}/kestrix.hpp" "${prefix}/${INCLUDEDIR}/kestrix_checked.h"
+      "${prefix}/${INCLUDEDIR}/kestrix_fd.h"
       "${lib}/cmake/kestrix/kestrixConfig.cmake"
       "${lib}/cmake/kestrix/kestrixConfigVersion.cmake"
       "${lib}/cmake/kestrix/kestrixTargets.cmake" "${lib}/pkgconfig/kestrix.pc"

@@ -237,6 +237,14 @@ void test_format_to_n()
     char buf[8];
     CHECK(kestrix::format_to_n(buf, sizeof buf, "%c%c", 0x41, 0x142) == 2);
     CHECK_EQ(buf, "AB");
+
+    // kestrix::print writes to a descriptor and returns the length.
+    int fds[2];
+    char line[16] = {};
+    CHECK(pipe(fds) == 0 && kestrix::print(fds[1], "%s=%d\n", std::string("delta"), -1) == 9 &&
+          read(fds[0], line, sizeof line) == 9);
+    CHECK_EQ(line, "delta=-1\n");
+    close(fds[0]), close(fds[1]);
 }
 
 struct collector {

@@ -1,8 +1,9 @@
-// kestrix.h and kestrix_checked.h (and, from C++20, kestrix.hpp) compiled as
+// kestrix.h, kestrix_checked.h and kestrix_fd.h (and, from C++20, kestrix.hpp) compiled as
 // C++11 through C++23 with -Wall -Wextra -pedantic -Werror: the declarations
 // stay usable and warning-free in every standard a caller may use.
 #include <kestrix.h>
 #include <kestrix_checked.h>
+#include <kestrix_fd.h>
 #if __cplusplus >= 202002L
 #include <kestrix.hpp>
 #endif
