@@ -6,7 +6,9 @@
 // shared with other work, that is the one least disturbed by it. For %c and %d it also divides kestrix's time by
 // that of the floor (floor.cpp), the least the library's call chain can
 // cost. The log line is timed through the bounded C call of
-// kestrix_checked.h as well, against kestrix_sprintf.
+// kestrix_checked.h as well, into a buffer it fits and into one that cuts
+// it, beside the host's snprintf and stbsp_snprintf; and through
+// KESTRIX_DPRINTF of kestrix_fd.h beside the host's dprintf, to /dev/null.
 #include <benchmark/benchmark.h>
 
 #define STB_SPRINTF_IMPLEMENTATION
@@ -16,8 +18,10 @@
 
 #include "cases.h"
 
+#include <fcntl.h>
 #include <gnu/libc-version.h>
 #include <sys/utsname.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cinttypes>
@@ -81,10 +85,55 @@ void s_log(char *b, size_t i)
 }
 extern "C" size_t bench_log_bounded(char *buf, size_t size, const char *fmt, uint64_t counter, const char *name,
                                     int64_t value, uint64_t addr, uint64_t flags);
-void k_log_bounded(char *b, size_t i)
+extern "C" size_t bench_log_counting(char *buf, size_t size, const char *fmt, ...);
+extern "C" long bench_log_fd(int fd, const char *fmt, uint64_t counter, const char *name, int64_t value,
+                             uint64_t addr, uint64_t flags);
+
+// The bounded calls: the log line into size bytes, returning the length of
+// the whole line.
+using BoundedFn = size_t (*)(char *buf, size_t size, size_t i);
+size_t kb_log(char *b, size_t n, size_t i)
 {
-    bench_log_bounded(b, 256, opaque(kLog), in.counter[i], in.name[i], static_cast<i64>(in.v[i]), in.addr[i],
-                      in.flags[i]);
+    return bench_log_bounded(b, n, opaque(kLog), in.counter[i], in.name[i], static_cast<i64>(in.v[i]), in.addr[i],
+                             in.flags[i]);
+}
+size_t kb_counting(char *b, size_t n, size_t i)
+{
+    return bench_log_counting(b, n, opaque(kLog), in.counter[i], in.name[i], in.v[i], in.addr[i], in.flags[i]);
+}
+size_t hb_log(char *b, size_t n, size_t i)
+{
+    return static_cast<size_t>(snprintf(b, n, opaque(kLogHost), static_cast<unsigned long long>(in.counter[i]),
+                                        in.name[i], static_cast<long long>(in.v[i]),
+                                        static_cast<unsigned long long>(in.addr[i]), hex_digits(in.flags[i]),
+                                        static_cast<unsigned long long>(in.flags[i])));
+}
+size_t sb_log(char *b, size_t n, size_t i)
+{
+    return static_cast<size_t>(stbsp_snprintf(b, static_cast<int>(n), opaque(kLogHost),
+                                              static_cast<unsigned long long>(in.counter[i]), in.name[i],
+                                              static_cast<long long>(in.v[i]),
+                                              static_cast<unsigned long long>(in.addr[i]), hex_digits(in.flags[i]),
+                                              static_cast<unsigned long long>(in.flags[i])));
+}
+constexpr int kBounded = 4;
+const BoundedFn bounded_fns[kBounded] = {kb_log, kb_counting, hb_log, sb_log};
+const char *const bounded_names[kBounded] = {"kestrix", "counting", "snprintf", "stb"};
+constexpr size_t kFits = 256, kCut = 16;
+
+// The log line to a file descriptor; the result is what the call returns.
+int null_fd = -1;
+using FdFn = long (*)(size_t i);
+long kd_log(size_t i)
+{
+    return bench_log_fd(null_fd, opaque(kLog), in.counter[i], in.name[i], static_cast<i64>(in.v[i]), in.addr[i],
+                        in.flags[i]);
+}
+long hd_log(size_t i)
+{
+    return dprintf(null_fd, opaque(kLogHost), static_cast<unsigned long long>(in.counter[i]), in.name[i],
+                   static_cast<long long>(in.v[i]), static_cast<unsigned long long>(in.addr[i]),
+                   hex_digits(in.flags[i]), static_cast<unsigned long long>(in.flags[i]));
 }
 
 void k_plain(char *b, size_t) { kestrix_sprintf(b, opaque(kPlain)); }
@@ -186,12 +235,23 @@ bool outputs_agree()
     }
     preformatted.resize(kValues);
     for (size_t i = 0; i < kValues; ++i) {
-        char buf[256], bounded[256];
+        char buf[256];
         k_log(buf, i);
         preformatted[i] = buf;
-        k_log_bounded(bounded, i);
-        if (std::strcmp(bounded, buf) != 0 && ok) {
-            std::fprintf(stderr, "log/bounded differs at %zu: \"%s\" vs \"%s\"\n", i, bounded, buf);
+        // The bounded calls agree with the host's on the bytes and the length.
+        for (const size_t size : {kFits, kCut}) {
+            char want[256];
+            const size_t length = hb_log(want, size, i);
+            for (int p = 0; p < kBounded; ++p) {
+                char got[256];
+                if ((bounded_fns[p](got, size, i) != length || std::strcmp(got, want) != 0) && ok) {
+                    std::fprintf(stderr, "bounded/%s differs at %zu, size %zu: \"%s\"\n", bounded_names[p], i, size, got);
+                    ok = false;
+                }
+            }
+        }
+        if (kd_log(i) != hd_log(i) && ok) {
+            std::fprintf(stderr, "fd case differs at %zu\n", i);
             ok = false;
         }
         Counter a, b, s;
@@ -214,6 +274,26 @@ void run_buffer(benchmark::State &st, Fn f)
         f(buf, i);
         benchmark::DoNotOptimize(buf);
         benchmark::ClobberMemory();
+        i = (i + 1) & (kValues - 1);
+    }
+}
+
+void run_bounded(benchmark::State &st, BoundedFn f, size_t size)
+{
+    char buf[256];
+    size_t i = 0;
+    for (auto _ : st) {
+        benchmark::DoNotOptimize(f(buf, size, i));
+        benchmark::ClobberMemory();
+        i = (i + 1) & (kValues - 1);
+    }
+}
+
+void run_fd(benchmark::State &st, FdFn f)
+{
+    size_t i = 0;
+    for (auto _ : st) {
+        benchmark::DoNotOptimize(f(i));
         i = (i + 1) & (kValues - 1);
     }
 }
@@ -292,12 +372,26 @@ void print_ratios(const std::map<std::string, double> &t)
     }
     std::printf("\nThe floor (bench/floor.cpp) is the same exported call chain doing only what %%c and %%d "
                 "need;\nkestrix / floor is how many times the floor's time kestrix takes.\n");
-    const double bounded = get("log/kestrix_snprintf"), sprintf = get("log/kestrix");
-    if (bounded != 0 && sprintf != 0) {
-        std::printf("\n| log line into a 256-byte buffer | ns | its time / kestrix_sprintf's |\n|---|---:|---:|\n");
-        std::printf("| kestrix_sprintf | %.1f | 1.00 |\n", sprintf);
-        std::printf("| KESTRIX_SNPRINTF (bounded, from C) | %.1f | %.2f |\n", bounded, bounded / sprintf);
+    const double fits = get("bounded256/kestrix"), cut = get("bounded16/kestrix");
+    if (fits != 0 && cut != 0) {
+        static const char *const what[kBounded] = {
+            "KESTRIX_SNPRINTF", "the counting sink alone (the bounded call before the pre-scan)", "snprintf",
+            "stbsp_snprintf"};
+        std::printf("\n| log line, bounded | into %zu bytes, ns | ratio to KESTRIX_SNPRINTF | cut to %zu bytes, ns "
+                    "| ratio to KESTRIX_SNPRINTF |\n|---|---:|---:|---:|---:|\n", kFits, kCut);
+        for (int p = 0; p < kBounded; ++p) {
+            const double f = get(std::string("bounded256/") + bounded_names[p]);
+            const double c = get(std::string("bounded16/") + bounded_names[p]);
+            std::printf("| %s | %.1f | %.2f | %.1f | %.2f |\n", what[p], f, f / fits, c, c / cut);
+        }
+        std::printf("| kestrix_sprintf (no bound) | %.1f | %.2f | - | - |\n", get("log/kestrix"),
+                    get("log/kestrix") / fits);
     }
+    const double fd = get("fd/kestrix");
+    if (fd != 0)
+        std::printf("\n| log line to /dev/null | ns | ratio to KESTRIX_DPRINTF |\n|---|---:|---:|\n"
+                    "| KESTRIX_DPRINTF | %.1f | 1.00 |\n| dprintf | %.1f | %.2f |\n",
+                    fd, get("fd/dprintf"), get("fd/dprintf") / fd);
     const double k = get("sink/kestrix");
     if (k == 0)
         return;
@@ -312,7 +406,8 @@ void print_ratios(const std::map<std::string, double> &t)
 
 int main(int argc, char **argv)
 {
-    if (!outputs_agree())
+    null_fd = open("/dev/null", O_WRONLY);
+    if (null_fd < 0 || !outputs_agree())
         return 1;
     auto fastest = [](const std::vector<double> &v) { return *std::min_element(v.begin(), v.end()); };
     auto add = [&](const std::string &name, auto run, auto fn) {
@@ -322,7 +417,15 @@ int main(int argc, char **argv)
         for (int p = 0; p < kPeers; ++p)
             if (c.fns[p])
                 add(std::string(c.name) + "/" + peers[p], run_buffer, c.fns[p]);
-    add("log/kestrix_snprintf", run_buffer, k_log_bounded);
+    for (int p = 0; p < kBounded; ++p) {
+        for (const size_t size : {kFits, kCut}) {
+            const std::string name = "bounded" + std::to_string(size) + "/" + bounded_names[p];
+            benchmark::RegisterBenchmark(name.c_str(), run_bounded, bounded_fns[p], size)
+                ->ComputeStatistics("min", fastest);
+        }
+    }
+    add("fd/kestrix", run_fd, kd_log);
+    add("fd/dprintf", run_fd, hd_log);
     add("sink/kestrix", run_sink, k_sink);
     add("sink/floor", run_sink, floor_sink);
     add("sink/stb", run_sink, s_sink);

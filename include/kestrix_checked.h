@@ -33,7 +33,10 @@
  * output was cut exactly when the result is >= size. buf may be null when
  * size is 0, which only measures. Like kestrix_sprintf they store the low
  * byte of a %c. They take arguments as the library does (64 bits each), so
- * call kestrix_snprintf through KESTRIX_SNPRINTF.
+ * call kestrix_snprintf through KESTRIX_SNPRINTF. Output that a quick pass
+ * over the format shows to fit is formatted by kestrix_vsprintf straight
+ * into buf; the rest goes one character at a time through a sink that
+ * counts, and stores what fits.
  *
  * Not checked: the number of arguments. C cannot count a format's
  * conversions while compiling, so each conversion but %% still reads one
@@ -160,6 +163,7 @@ KESTRIX_CHECKED_INLINE int kestrix_checked_fits(const char *buf, size_t size, co
                 return 0;
         } else {
             passed += c != '%';
+            /* c | 0x20 folds X and P onto x and p. */
             cost = (c | 0x20) == 'x' || (c | 0x20) == 'p' ? 16 : c == 'd' || c == 'i' || c == 'u' ? 20 : 1;
         }
         if (cost >= left)

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds and runs the benchmark of kestrix beside the host's snprintf,
 # stb_sprintf and {fmt}, installing Debian's packages for them when missing.
-# Prints every run, then the table of ratios from this one run (each time
-# the fastest of its repetitions).
+# Prints every run, then the tables of ratios from this one run (each time
+# the fastest of its repetitions): the unbounded calls, the bounded call
+# into a buffer the line fits and one that cuts it, KESTRIX_DPRINTF beside
+# the host's dprintf to /dev/null, and the sink case.
 #
 # usage: scripts/bench.sh [BENCHMARK FLAGS...]
 #   default flags: --benchmark_repetitions=9 --benchmark_min_time=0.1
