@@ -81,20 +81,22 @@
 
 /* --- The bounded buffer ---------------------------------------------------- */
 
-/* The sink behind kestrix_vsnprintf: stores while there is room for the
- * character and the closing NUL, and counts every character. */
+/* The sink behind kestrix_vsnprintf for output that may not fit: stores
+ * while the cursor has not reached end, the last byte that leaves room for
+ * the closing NUL, and counts the characters past it. */
 struct kestrix_checked_bound {
-    char *buf;
-    size_t size;
-    size_t length;
+    char *cur;
+    char *end;
+    size_t over;
 };
 
 KESTRIX_CHECKED_INLINE void kestrix_checked_bounded_put(void *ctx, int32_t c)
 {
     struct kestrix_checked_bound *b = KESTRIX_CHECKED_CAST(struct kestrix_checked_bound *, ctx);
-    if (b->length + 1 < b->size)
-        b->buf[b->length] = KESTRIX_CHECKED_CAST(char, c);
-    ++b->length;
+    if (b->cur != b->end)
+        *b->cur++ = KESTRIX_CHECKED_CAST(char, c);
+    else
+        ++b->over;
 }
 
 /* Nonzero when [from, from + n] (a NUL at the end included) and
@@ -178,13 +180,14 @@ KESTRIX_CHECKED_INLINE int kestrix_checked_fits(const char *buf, size_t size, co
 KESTRIX_CHECKED_INLINE size_t kestrix_checked_count(char *buf, size_t size, const char *fmt, va_list args)
 {
     struct kestrix_checked_bound b;
-    b.buf = buf;
-    b.size = size;
-    b.length = 0;
+    b.cur = buf;
+    b.end = size > 0 ? buf + size - 1 : buf;
+    b.over = 0;
     kestrix_vfnprintf(kestrix_checked_bounded_put, &b, fmt, args);
-    if (size > 0)
-        buf[b.length < size ? b.length : size - 1] = '\0';
-    return b.length;
+    if (size == 0)
+        return b.over;
+    *b.cur = '\0';
+    return KESTRIX_CHECKED_CAST(size_t, b.cur - buf) + b.over;
 }
 
 KESTRIX_CHECKED_INLINE size_t kestrix_vsnprintf(char *buf, size_t size, const char *fmt, va_list args)
