@@ -5,7 +5,7 @@
  * The report is built in a buffer on the handler's own stack: no stdio, no
  * allocation, no locks, so every call in the handler is safe there. The
  * handler runs on an alternate signal stack, so it can report a stack
- * overflow too. The program is linked with -Wl,-z,now (see CMakeLists.txt):
+ * overflow too. The program is linked with -Wl,-z,now (kestrix::kestrix adds it):
  * every symbol is bound at start-up, so the handler's first call into
  * kestrix never enters the lazy resolver.
  *
