@@ -1,5 +1,6 @@
 # Install rules: the shared library with its SONAME link and development
-# link (unless KESTRIX_BUILD_SHARED is OFF), the static archive beside it, the four headers, the man pages, a CMake
+# link and libkestrix_nonshared.a (unless KESTRIX_BUILD_SHARED is OFF), the
+# static archive beside them, the four headers, the man pages, a CMake
 # package (kestrix::kestrix and kestrix::kestrix_static, with a version file)
 # and a pkg-config file. Every installed path is relative to
 # the prefix, so `cmake --install --prefix DIR` may put the tree anywhere.
@@ -58,11 +59,18 @@ foreach(dir LIBDIR INCLUDEDIR)
     set(KESTRIX_PC_${dir} "\${prefix}/${CMAKE_INSTALL_${dir}}")
   endif()
 endforeach()
-# A program linked with the shared library binds its calls into it at load
-# time, as kestrix::kestrix does (see CMakeLists.txt).
-set(KESTRIX_PC_LINK_OPTIONS "")
+# With the shared library, the calls of kestrix_checked.h and kestrix_fd.h
+# come from libkestrix_nonshared.a, before it (a linker with --as-needed
+# then still keeps libkestrix.so for them). A program binds its calls into
+# libkestrix.so and the C library at load time, as kestrix::kestrix and
+# kestrix::kestrix_static do (see CMakeLists.txt).
+set(KESTRIX_PC_LIBS "-lkestrix")
 if(KESTRIX_BUILD_SHARED)
-  set(KESTRIX_PC_LINK_OPTIONS " -Wl,-z,now")
+  set(KESTRIX_PC_LIBS "-lkestrix_nonshared -lkestrix")
+endif()
+string(REPLACE ";" " " KESTRIX_PC_LINK_OPTIONS "${kestrix_bind_now}")
+if(KESTRIX_PC_LINK_OPTIONS)
+  string(PREPEND KESTRIX_PC_LINK_OPTIONS " ")
 endif()
 configure_file("${PROJECT_SOURCE_DIR}/cmake/kestrix.pc.in"
   "${PROJECT_BINARY_DIR}/kestrix.pc" @ONLY)

@@ -1,9 +1,16 @@
 /*
  * kestrix_checked.h: calling kestrix from C11 without widening by hand.
  *
- * Header only, freestanding like the library (it includes kestrix.h,
- * <stdarg.h>, <stddef.h> and <stdint.h>, nothing else), and built entirely
- * on the functions of kestrix.h: the shared library exports nothing more.
+ * Freestanding like the library: it includes kestrix.h, <stdarg.h>,
+ * <stddef.h> and <stdint.h>, nothing else. The macros are the header's own;
+ * kestrix_snprintf and kestrix_vsnprintf are compiled once, beside the
+ * library (src/kestrix_snprintf.cpp), and linked into each program that
+ * calls them, never exported from the shared library:
+ *   libkestrix.a              holds them with the seven functions
+ *   libkestrix_nonshared.a    holds them for programs linked with
+ *                             libkestrix.so
+ * kestrix::kestrix, kestrix::kestrix_static and pkg-config's --libs link the
+ * right one. A file that calls them carries only its calls.
  *
  * KESTRIX_ARG(x) is the 64-bit value the library reads for x, chosen by the
  * type of x while compiling:
@@ -33,10 +40,12 @@
  * output was cut exactly when the result is >= size. buf may be null when
  * size is 0, which only measures. Like kestrix_sprintf they store the low
  * byte of a %c. They take arguments as the library does (64 bits each), so
- * call kestrix_snprintf through KESTRIX_SNPRINTF. Output that a quick pass
- * over the format shows to fit is formatted by kestrix_vsprintf straight
- * into buf; the rest goes one character at a time through a sink that
- * counts, and stores what fits.
+ * call kestrix_snprintf through KESTRIX_SNPRINTF. They read the format and
+ * each %s string once, storing each byte only where the size allows: a
+ * string that another thread lengthens during the call is cut, never
+ * written past the size. Every other conversion is formatted by
+ * kestrix_sprintf, straight into buf while 21 bytes are left, where no
+ * conversion of the library's can reach the end.
  *
  * Not checked: the number of arguments. C cannot count a format's
  * conversions while compiling, so each conversion but %% still reads one
@@ -61,156 +70,25 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#ifdef __cplusplus
-#define KESTRIX_CHECKED_INLINE inline
-#define KESTRIX_CHECKED_CAST(type, value) static_cast<type>(value)
-#define KESTRIX_CHECKED_REINTERPRET(type, value) reinterpret_cast<type>(value)
-#else
-#define KESTRIX_CHECKED_INLINE static inline
-#define KESTRIX_CHECKED_CAST(type, value) ((type)(value))
-#define KESTRIX_CHECKED_REINTERPRET(type, value) ((type)(value))
-#endif
-
 #if defined(__GNUC__)
-#define KESTRIX_CHECKED_UNROLL _Pragma("GCC unroll 8")
-#define KESTRIX_CHECKED_RARELY(x) __builtin_expect(!!(x), 0)
+/* Linked into each program or shared object that calls them, never exported
+ * from one: a direct call, and no second definition for another to find. */
+#define KESTRIX_CHECKED_LINKED_IN __attribute__((visibility("hidden")))
 #else
-#define KESTRIX_CHECKED_UNROLL
-#define KESTRIX_CHECKED_RARELY(x) (x)
+#define KESTRIX_CHECKED_LINKED_IN
 #endif
 
-/* --- The bounded buffer ---------------------------------------------------- */
+#ifdef __cplusplus
+extern "C" {
+#endif
 
-/* The sink behind kestrix_vsnprintf for output that may not fit: stores
- * while the cursor has not reached end, the last byte that leaves room for
- * the closing NUL, and counts the characters past it. */
-struct kestrix_checked_bound {
-    char *cur;
-    char *end;
-    size_t over;
-};
+/* The bounded buffer: see above. */
+KESTRIX_CHECKED_LINKED_IN size_t kestrix_snprintf(char *buf, size_t size, const char *fmt, ...);
+KESTRIX_CHECKED_LINKED_IN size_t kestrix_vsnprintf(char *buf, size_t size, const char *fmt, va_list args);
 
-KESTRIX_CHECKED_INLINE void kestrix_checked_bounded_put(void *ctx, int32_t c)
-{
-    struct kestrix_checked_bound *b = KESTRIX_CHECKED_CAST(struct kestrix_checked_bound *, ctx);
-    if (b->cur != b->end)
-        *b->cur++ = KESTRIX_CHECKED_CAST(char, c);
-    else
-        ++b->over;
+#ifdef __cplusplus
 }
-
-/* Nonzero when [from, from + n] (a NUL at the end included) and
- * buf[0..size) share no byte. */
-KESTRIX_CHECKED_INLINE int kestrix_checked_apart(const char *buf, size_t size, const void *from, size_t n)
-{
-    const uintptr_t d = KESTRIX_CHECKED_REINTERPRET(uintptr_t, from) - KESTRIX_CHECKED_REINTERPRET(uintptr_t, buf);
-    return d >= size && 0 - d > n;
-}
-
-/* Nonzero when the output of fmt and args is known to fit in size bytes with
- * its NUL, so that kestrix_vsprintf may write it straight into buf. The bound
- * is read off the format in one pass: each literal byte and %% is 1, %d %i %u
- * at most 20, %x %X %p %P at most 16, %c and an unknown letter 1, %s its
- * string's length, "(null)" 6. The pass stops as soon as the bound reaches
- * size, so a long string is measured no further than the room left, and
- * nothing past a NUL is read. A format or string that shares bytes with
- * buf[0..size) also answers no: writing the output could change what is
- * read, and only the counting sink never stores past size. */
-KESTRIX_CHECKED_INLINE int kestrix_checked_fits(const char *buf, size_t size, const char *fmt, va_list args)
-{
-    const unsigned char *p = KESTRIX_CHECKED_REINTERPRET(const unsigned char *, fmt);
-    const unsigned char *run = p;
-    size_t left = size; /* what the bound may still grow by and leave room for the NUL */
-    size_t cost;
-    unsigned passed = 0; /* arguments passed over and not yet read */
-    for (;;) {
-        /* Up to the next '%' or NUL, each byte read only once the one before
-         * it is known to be neither. Most text lies above '%', so one test
-         * passes a byte; unrolled, the loop branches back once per 8 bytes. */
-        uint32_t c;
-        for (;; p += 8) {
-            int k;
-            KESTRIX_CHECKED_UNROLL
-            for (k = 0; k < 8; ++k) {
-                c = p[k];
-                if (KESTRIX_CHECKED_RARELY(c <= '%') && (c == '\0' || c == '%')) {
-                    p += k;
-                    goto found;
-                }
-            }
-        }
-    found:
-        if (KESTRIX_CHECKED_CAST(size_t, p - run) >= left)
-            return 0;
-        left -= KESTRIX_CHECKED_CAST(size_t, p - run);
-        if (c == '\0')
-            break;
-        c = p[1];
-        if (c == '\0') { /* a '%' at the end writes nothing */
-            ++p;
-            break;
-        }
-        p += 2;
-        run = p;
-        if (c == 's') {
-            const char *s;
-            uint64_t v;
-            for (; passed; --passed)
-                (void)va_arg(args, uint64_t);
-            v = va_arg(args, uint64_t);
-            s = v ? KESTRIX_CHECKED_REINTERPRET(const char *, KESTRIX_CHECKED_CAST(uintptr_t, v)) : "(null)";
-            for (cost = 0; cost < left && s[cost] != '\0'; ++cost) {
-            }
-            if (!kestrix_checked_apart(buf, size, s, cost))
-                return 0;
-        } else {
-            passed += c != '%';
-            /* c | 0x20 folds X and P onto x and p. */
-            cost = (c | 0x20) == 'x' || (c | 0x20) == 'p' ? 16 : c == 'd' || c == 'i' || c == 'u' ? 20 : 1;
-        }
-        if (cost >= left)
-            return 0;
-        left -= cost;
-    }
-    return kestrix_checked_apart(buf, size, fmt,
-                                 KESTRIX_CHECKED_CAST(size_t, p - KESTRIX_CHECKED_REINTERPRET(const unsigned char *, fmt)));
-}
-
-/* The output that may not fit: every character through the counting sink. */
-KESTRIX_CHECKED_INLINE size_t kestrix_checked_count(char *buf, size_t size, const char *fmt, va_list args)
-{
-    struct kestrix_checked_bound b;
-    b.cur = buf;
-    b.end = size > 0 ? buf + size - 1 : buf;
-    b.over = 0;
-    kestrix_vfnprintf(kestrix_checked_bounded_put, &b, fmt, args);
-    if (size == 0)
-        return b.over;
-    *b.cur = '\0';
-    return KESTRIX_CHECKED_CAST(size_t, b.cur - buf) + b.over;
-}
-
-KESTRIX_CHECKED_INLINE size_t kestrix_vsnprintf(char *buf, size_t size, const char *fmt, va_list args)
-{
-    va_list scan;
-    int fits;
-    va_copy(scan, args);
-    fits = kestrix_checked_fits(buf, size, fmt, scan);
-    va_end(scan);
-    if (fits)
-        return KESTRIX_CHECKED_CAST(size_t, kestrix_vsprintf(buf, fmt, args) - buf);
-    return kestrix_checked_count(buf, size, fmt, args);
-}
-
-KESTRIX_CHECKED_INLINE size_t kestrix_snprintf(char *buf, size_t size, const char *fmt, ...)
-{
-    va_list args;
-    size_t length;
-    va_start(args, fmt);
-    length = kestrix_vsnprintf(buf, size, fmt, args);
-    va_end(args);
-    return length;
-}
+#endif
 
 #ifdef __cplusplus
 

@@ -2,11 +2,15 @@
  * kestrix_fd.h: formatted output to a file descriptor, safe in a signal
  * handler.
  *
- * Hosted POSIX code, unlike the library: header only, built on the functions
- * of kestrix.h and kestrix_checked.h and on write(2), which is all it calls
- * (the shared library exports nothing more). It needs C11 from C, like
- * kestrix_checked.h; from C++ the functions work as they are and
- * kestrix::print of kestrix.hpp checks the format while compiling.
+ * Hosted POSIX code, unlike the library: kestrix_dprintf and
+ * kestrix_vdprintf call the library and write(2) (and fcntl(2), for empty
+ * output). They are compiled once, beside the library
+ * (src/kestrix_dprintf.cpp), and linked into each program that calls them,
+ * as kestrix_checked.h's bounded functions are: from libkestrix.a, or from
+ * libkestrix_nonshared.a for a program linked with libkestrix.so. The macro
+ * needs C11 from C, like kestrix_checked.h; from C++ the functions work as
+ * they are and kestrix::print of kestrix.hpp checks the format while
+ * compiling.
  *
  *   long KESTRIX_DPRINTF(fd, fmt, ...)      widens every argument as
  *                                           KESTRIX_SNPRINTF does
@@ -20,16 +24,21 @@
  *   - longer output goes out in writes of KESTRIX_FD_BUFFER bytes, in order;
  *   - a write interrupted by a signal (EINTR) is repeated and a partial
  *     write is continued, until every byte is out.
+ * The format and each %s string are read once, each byte stored only where
+ * the buffer has room, as kestrix_snprintf does.
+ *
  * They return the number of bytes written, which is the output's length. A
  * write that fails ends the writing: the result is then -1 with errno from
- * that write (EBADF for fd -1; EIO for a write that returned 0), and the
- * rest of the output is formatted but not written. On success errno is
- * what it was before the call, even after an interrupted write.
+ * that write (EBADF for a bad fd, empty output included; EIO for a write
+ * that returned 0), and the rest of the output is formatted but not
+ * written. Output longer than LONG_MAX is written, and the result is -1
+ * with errno EOVERFLOW. On success errno is what it was before the call,
+ * even after an interrupted write.
  *
  * Async-signal-safe: no allocation, no lock, no state, and no call but the
- * library's and write(2). The whole call, the library's deepest chain
- * included, stays within 1 KiB of stack on x86-64 and aarch64 with the
- * default buffer (tests/stack_test.cpp measures it). Arguments are 64 bits each, as for
+ * library's, write(2) and fcntl(2). The whole call, the library's deepest
+ * chain included, stays within 1 KiB of stack on x86-64 and aarch64
+ * (tests/stack_test.cpp measures it). Arguments are 64 bits each, as for
  * every function of the library: call kestrix_dprintf through
  * KESTRIX_DPRINTF, or pass (int64_t)x, (uint64_t)x or a pointer.
  */
@@ -38,100 +47,22 @@
 
 #include "kestrix_checked.h"
 
-#include <errno.h>
-#include <limits.h>
-#include <unistd.h>
-
-/* The buffer's size. 192 keeps one whole call within 1 KiB of stack with
- * GCC and Clang on x86-64 and aarch64; a program with stack to spare may
- * define a larger one before including this header. */
-#ifndef KESTRIX_FD_BUFFER
+/* The buffer's size, fixed when the functions are compiled. 192 keeps one
+ * whole call within 1 KiB of stack with GCC and Clang on x86-64 and aarch64.
+ * For one write of a longer line, format it with KESTRIX_SNPRINTF into a
+ * buffer of your own and write(2) that. */
 #define KESTRIX_FD_BUFFER 192
+
+#ifdef __cplusplus
+extern "C" {
 #endif
 
-struct kestrix_fd_out {
-    int fd;
-    int error;      /* errno of the write that failed; 0 while none has */
-    size_t written; /* bytes handed to write(2) before those in buf */
-    size_t used;    /* bytes in buf */
-    char buf[KESTRIX_FD_BUFFER];
-};
+KESTRIX_CHECKED_LINKED_IN long kestrix_dprintf(int fd, const char *fmt, ...);
+KESTRIX_CHECKED_LINKED_IN long kestrix_vdprintf(int fd, const char *fmt, va_list args);
 
-/* Writes the n bytes at p to fd, repeating an interrupted write and
- * continuing a partial one. Returns 0, or the errno of the write that failed
- * (EIO when one wrote nothing: there is no errno then, and trying again
- * could go on forever). */
-KESTRIX_CHECKED_INLINE int kestrix_fd_write(int fd, const char *p, size_t n)
-{
-    while (n > 0) {
-        const ssize_t w = write(fd, p, n);
-        if (w > 0) {
-            p += w;
-            n -= KESTRIX_CHECKED_CAST(size_t, w);
-        } else if (w == 0) {
-            return EIO;
-        } else if (errno != EINTR) {
-            return errno;
-        }
-    }
-    return 0;
+#ifdef __cplusplus
 }
-
-/* The sink for output that may not fit the buffer: a full buffer is written
- * when the next character comes, so output of exactly KESTRIX_FD_BUFFER
- * bytes is still one write. After a failed write it only counts. */
-KESTRIX_CHECKED_INLINE void kestrix_fd_put(void *ctx, int32_t c)
-{
-    struct kestrix_fd_out *o = KESTRIX_CHECKED_CAST(struct kestrix_fd_out *, ctx);
-    if (o->used == sizeof o->buf) {
-        if (!o->error)
-            o->error = kestrix_fd_write(o->fd, o->buf, o->used);
-        o->written += o->used;
-        o->used = 0;
-    }
-    o->buf[o->used++] = KESTRIX_CHECKED_CAST(char, c);
-}
-
-KESTRIX_CHECKED_INLINE long kestrix_vdprintf(int fd, const char *fmt, va_list args)
-{
-    const int saved = errno;
-    struct kestrix_fd_out o;
-    va_list scan;
-    int fits;
-    o.fd = fd;
-    o.error = 0;
-    o.written = 0;
-    o.used = 0;
-    /* Output known to fit, its NUL included, is formatted straight into
-     * the buffer; the rest goes through the sink. */
-    va_copy(scan, args);
-    fits = kestrix_checked_fits(o.buf, sizeof o.buf, fmt, scan);
-    va_end(scan);
-    if (fits)
-        o.used = KESTRIX_CHECKED_CAST(size_t, kestrix_vsprintf(o.buf, fmt, args) - o.buf);
-    else
-        kestrix_vfnprintf(kestrix_fd_put, &o, fmt, args);
-    if (!o.error)
-        o.error = kestrix_fd_write(fd, o.buf, o.used);
-    if (!o.error && o.written + o.used > KESTRIX_CHECKED_CAST(size_t, LONG_MAX))
-        o.error = EOVERFLOW; /* written, but its length is no long */
-    if (o.error) {
-        errno = o.error;
-        return -1;
-    }
-    errno = saved;
-    return KESTRIX_CHECKED_CAST(long, o.written + o.used);
-}
-
-KESTRIX_CHECKED_INLINE long kestrix_dprintf(int fd, const char *fmt, ...)
-{
-    va_list args;
-    long result;
-    va_start(args, fmt);
-    result = kestrix_vdprintf(fd, fmt, args);
-    va_end(args);
-    return result;
-}
+#endif
 
 #define KESTRIX_DPRINTF(fd, ...) kestrix_dprintf((fd), KESTRIX_WIDEN(__VA_ARGS__))
 

@@ -3,7 +3,9 @@
 # needs nothing, has no writable data, no init code, no text relocations, an
 # executable-free stack, unwind tables, load-time binding, interposable
 # internal calls, and no FP/SIMD register use; and the static archive: no
-# undefined symbols, nothing writable, no constructors, no FP/SIMD register.
+# undefined symbols (but the few of the C library's that descriptor output
+# calls), hidden names for the calls beside the seven, nothing writable, no
+# constructors, no FP/SIMD register.
 # usage: check_library.sh LIB ARCHIVE ARCH OBJDUMP NM SOURCE_DIR TEXT_LIMIT
 #   LIB         the shared library, or - to inspect ARCHIVE (or one object)
 #               alone
@@ -64,13 +66,25 @@ check_fp_simd() { # FILE
     fail "FP/SIMD use in $arch code of $(basename "$1"): $found"
 }
 
-# The archive: its object imports nothing, has no writable or thread-local
-# section with contents (so no state) and no constructors, and its code
-# uses no FP/SIMD register either.
-undef=$($nm -u "$archive" 2>/dev/null | awk -v ok="$imports" 'NF == 2 && $2 !~ ok {print $2}' | tr '\n' ' ')
-members=$($nm -A "$archive" 2>/dev/null | awk -F: '{print (NF > 2 ? $2 : $1)}' | sort -u | tr '\n' ' ')
+# The archive: the library's object imports nothing; the calls' objects
+# (the bounded call, descriptor output) import only what the archive defines
+# and, for descriptor output, the C library's write(2), fcntl(2) and errno,
+# and keep every name they define hidden, so that no shared object a program
+# links them into exports them. Nothing has a writable or thread-local
+# section with contents (so no state) or constructors, and the code uses no
+# FP/SIMD register either. nm -A prefixes each line with "archive:member:".
+posix='^(write|fcntl(64)?|__errno_location)$'
+symbols() { $nm -A "$@" "$archive" 2>/dev/null | awk -F: '{n = split($NF, w, " "); print (NF > 2 ? $(NF - 1) : $1), w[n]}'; }
+defined=$(symbols --defined-only | awk '{print $2}' | sort -u | tr '\n' ' ')
+undef=$(symbols -u | awk -v ok="$imports" -v posix="$posix" -v defined=" $defined" '
+  $2 !~ ok && index(defined, " " $2 " ") == 0 && !($1 ~ /dprintf/ && $2 ~ posix) {print $1 ": " $2}' | tr '\n' ' ')
+members=$(symbols | awk '{print $1}' | sort -u | tr '\n' ' ')
 [ -n "$members" ] || fail "nm reads no member in $archive"
 [ -z "$undef" ] && ok "archive: no undefined symbols in $members" || fail "archive: undefined symbols: $undef"
+# readelf -s: "Num: Value Size Type Bind Vis Ndx Name" under "File: archive(member)".
+visible=$(readelf -W -s "$archive" | awk '/^File: / {member = $2} $5 == "GLOBAL" && $7 != "UND" && $6 != "HIDDEN" &&
+  member ~ /(snprintf|dprintf)/ {print $8}' | tr '\n' ' ')
+[ -z "$visible" ] && ok "archive: the calls' names are hidden" || fail "archive: names not hidden: $visible"
 # Section lines are "[Nr] Name Type Address Off Size ES Flg ..."; W is
 # writable, T thread-local.
 stateful=$(readelf -W -S "$archive" | sed 's/^ *\[ *[0-9]*\] //' |
@@ -80,10 +94,15 @@ ctors=$(readelf -W -S "$archive" | grep -oE '\.(init_array|fini_array|ctors|dtor
 [ -z "$ctors" ] && ok "archive: no constructors" || fail "archive: constructor sections: $ctors"
 check_fp_simd "$archive"
 
-# The library's source includes nothing beyond <stdarg.h> and <stdint.h>.
+# The library's source includes nothing beyond <stdarg.h> and <stdint.h>,
+# and the bounded call's nothing beyond those, <stddef.h> and its own.
 incs=$(grep -hE '^\s*#\s*include' "$src/src/kestrix.cpp" "$src/include/kestrix.h" |
        grep -vE '<stdarg.h>|<stdint.h>|"kestrix.h"')
 [ -z "$incs" ] && ok "source includes only <stdarg.h> and <stdint.h>" || fail "source includes: $incs"
+incs=$(grep -hE '^\s*#\s*include' "$src/src/kestrix_snprintf.cpp" "$src/src/bounded.h" \
+         "$src/include/kestrix_checked.h" | grep -vE '<stdarg.h>|<stddef.h>|<stdint.h>|"(kestrix|kestrix_checked|bounded).h"')
+[ -z "$incs" ] && ok "the bounded call includes only <stdarg.h>, <stddef.h> and <stdint.h>" ||
+  fail "the bounded call includes: $incs"
 
 if [ "$lib" = - ]; then
   echo "$failures failure(s)"

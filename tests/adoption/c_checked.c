@@ -2,18 +2,23 @@
  * that the plain functions get wrong without a warning print the right
  * values through the macros; each kind of argument is widened as the header
  * says, with the host's snprintf as the oracle for digits; the bounded
- * functions keep to their size inside guard bytes; kestrix_fd.h writes as its
- * table says through interruptions, partial writes and failures (scripted below).
+ * functions keep to their size inside guard bytes, at every cut of every
+ * shape and while a %s string grows during the call; kestrix_fd.h writes as
+ * its table says through interruptions, partial writes and failures
+ * (write(2) and the library's buffer functions are wrapped below).
  *
  * Built with KESTRIX_CASE set to a number, the file is instead one call that
  * must not compile; CMakeLists.txt lists the diagnostic each one must give. */
 #include <kestrix_fd.h>
 
+#include <errno.h>
 #include <inttypes.h>
 #include <signal.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #ifndef KESTRIX_CASE
 
@@ -179,6 +184,61 @@ static void counts(void)
 
 enum { guard = 16, room = 64 };
 
+/* The library's buffer functions, wrapped (-Wl,--wrap=...): while `grow`
+ * is set, the first call made lengthens the string it points to to
+ * grow_to bytes, as another thread might while a bounded call runs. */
+static char *grow;
+static size_t grow_to;
+static void grow_once(void)
+{
+    if (grow) {
+        memset(grow, 'y', grow_to);
+        grow[grow_to] = '\0';
+        grow = NULL;
+    }
+}
+char *__real_kestrix_vsprintf(char *buf, const char *fmt, va_list args);
+void __real_kestrix_vfnprintf(kestrix_out_fn out, void *ctx, const char *fmt, va_list args);
+char *__wrap_kestrix_vsprintf(char *buf, const char *fmt, va_list args);
+char *__wrap_kestrix_sprintf(char *buf, const char *fmt, ...);
+void __wrap_kestrix_vfnprintf(kestrix_out_fn out, void *ctx, const char *fmt, va_list args);
+char *__wrap_kestrix_vsprintf(char *buf, const char *fmt, va_list args)
+{
+    grow_once();
+    return __real_kestrix_vsprintf(buf, fmt, args);
+}
+char *__wrap_kestrix_sprintf(char *buf, const char *fmt, ...)
+{
+    va_list args;
+    char *end;
+    va_start(args, fmt);
+    end = __wrap_kestrix_vsprintf(buf, fmt, args);
+    va_end(args);
+    return end;
+}
+void __wrap_kestrix_vfnprintf(kestrix_out_fn out, void *ctx, const char *fmt, va_list args)
+{
+    grow_once();
+    __real_kestrix_vfnprintf(out, ctx, fmt, args);
+}
+
+/* KESTRIX_SNPRINTF at size into buf[guard..guard + room) of raw, filled
+ * with 0xA5: it must return the length of whole, store whole cut to size
+ * and its NUL, and touch nothing else. */
+static void check_cut(unsigned char *raw, size_t size, size_t got, const char *whole, int line)
+{
+    const size_t len = strlen(whole), kept = size == 0 ? 0 : (size - 1 < len ? size - 1 : len);
+    const char *buf = (const char *)raw + guard;
+    char what[96];
+    size_t k;
+    int ok = got == len && memcmp(buf, whole, kept) == 0 && (size == 0 || buf[kept] == '\0');
+    for (k = 0; k < guard + room + guard; ++k)
+        if ((size == 0 || k < guard || k > guard + kept) && raw[k] != 0xA5)
+            ok = 0;
+    snprintf(what, sizeof what, "KESTRIX_SNPRINTF, size %u, length %u:", (unsigned)size, (unsigned)got);
+    check(ok, line, what, size ? buf : "", whole);
+}
+
 static void bounded(void)
 {
     /* As long as the bound read off the format: from len + 1 on, straight into buf. */
@@ -186,23 +246,37 @@ static void bounded(void)
     const size_t len = sizeof full - 1;
     const size_t sizes[] = {0, 1, len, len + 1, room};
     size_t i, k;
+    unsigned char raw[guard + room + guard];
+    char *const buf = (char *)raw + guard;
     for (i = 0; i < sizeof sizes / sizeof sizes[0]; ++i) {
-        unsigned char raw[guard + room + guard];
-        char *buf = (char *)raw + guard;
-        const size_t size = sizes[i];
-        const size_t kept = size == 0 ? 0 : (size - 1 < len ? size - 1 : len);
-        char what[64];
-        size_t got;
-        int ok;
         memset(raw, 0xA5, sizeof raw);
-        got = KESTRIX_SNPRINTF(buf, size, "v=%d x=%x s=%s", INT64_MIN, UINT64_MAX, "xyz");
-        ok = got == len && memcmp(buf, full, kept) == 0 && (size == 0 || buf[kept] == '\0');
-        /* Nothing is written but the characters that fit and their NUL. */
-        for (k = 0; k < sizeof raw; ++k)
-            if ((size == 0 || k < guard || k > guard + kept) && raw[k] != 0xA5)
-                ok = 0;
-        snprintf(what, sizeof what, "KESTRIX_SNPRINTF, size %u, length %u:", (unsigned)size, (unsigned)got);
-        check(ok, __LINE__, what, size ? buf : "", full);
+        check_cut(raw, sizes[i], KESTRIX_SNPRINTF(buf, sizes[i], "v=%d x=%x s=%s", INT64_MIN, UINT64_MAX, "xyz"),
+                  full, __LINE__);
+    }
+    /* Text, a string and a number of every length up to 23 at every offset,
+     * cut at every size: a copy that skips or repeats a byte, or misplaces
+     * the bound, at any position shows. kestrix_sprintf is the oracle. */
+    for (i = 0; i < 24; ++i) {
+        static const char letters[] = "abcdefghijklmnopqrstuvwxyz";
+        char fmt[64], arg[32], whole[room];
+        const int64_t number = -(int64_t)(i * 987654321u);
+        snprintf(fmt, sizeof fmt, "%.*s%%s%.*s%%d|", (int)i, letters, (int)(i % 9), letters + 3);
+        snprintf(arg, sizeof arg, "%.*s", (int)((i * 5) % 16), "ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+        KESTRIX_SPRINTF(whole, fmt, arg, number);
+        for (k = 0; k <= strlen(whole) + 1; ++k) {
+            memset(raw, 0xA5, sizeof raw);
+            check_cut(raw, k, KESTRIX_SNPRINTF(buf, k, fmt, arg, number), whole, __LINE__);
+        }
+    }
+    /* A string that grows when the call has begun (at its first call into
+     * the library, for %c) is read once, and cut at the size. */
+    {
+        char text[48] = "ab";
+        memset(raw, 0xA5, sizeof raw);
+        grow = text, grow_to = 40;
+        check_cut(raw, 8, KESTRIX_SNPRINTF(buf, 8, "%c:%s", 'x', text),
+                  "x:yyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyy", __LINE__);
+        grow = NULL;
     }
     /* A null buffer of size 0 measures; %c stores its low byte. */
     {
@@ -221,10 +295,11 @@ static void bounded(void)
 }
 
 /* write(2) as the table scripts it (-Wl,--wrap=write): in order, 0 writes all, n > 0 at
- * most n bytes, ZERO returns 0, -e fails with errno e; past the script, all. */
+ * most n bytes, ZERO returns 0, -e fails with errno e; past the script, all. While
+ * `discard` is set, every write takes all its bytes and none goes anywhere. */
 enum { ZERO = -1000, N = KESTRIX_FD_BUFFER };
 static const int *script;
-static int calls, fd;
+static int calls, fd, discard;
 static char text[4 * N];
 static long result;
 
@@ -234,6 +309,8 @@ ssize_t __wrap_write(int f, const void *p, size_t n)
 {
     const int act = calls < 3 ? script[calls] : 0;
     ++calls;
+    if (discard)
+        return (ssize_t)n;
     if (act == ZERO)
         return 0;
     if (act < 0) {
@@ -249,9 +326,12 @@ static void print(int sig)
     result = KESTRIX_DPRINTF(fd, "%s|%d\n", text, -5);
 }
 
+static const int none[3] = {0};
+
 static void descriptor(void)
 {
-    /* The output is `chars` bytes of %s and "|-5\n"; how: 1 to fd -1, 2 from a signal handler. */
+    /* The output is `chars` bytes of %s and "|-5\n"; how: 1 to fd -1, 2 from a signal handler,
+     * 3 with the string grown to 3 * N bytes at the call's first call into the library. */
     static const struct {
         int script[3], how, err, messages, calls;
         size_t chars;
@@ -264,6 +344,9 @@ static void descriptor(void)
         {{ZERO}, 0, EIO, 0, 1, 3},              /* a write of nothing fails */
         {{0}, 1, EBADF, 0, 1, 3},
         {{0}, 2, 0, 1, 1, 3},
+        {{1}, 0, 0, 2, 2, 3},                   /* a 1-byte partial write, then the rest */
+        {{6}, 0, 0, 2, 2, 3},                   /* a partial write short by one byte, then that byte */
+        {{0}, 3, 0, 1, 1, 2},                   /* the string read once: as it was */
     };
     size_t i, at;
     for (i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
@@ -276,6 +359,8 @@ static void descriptor(void)
         socketpair(AF_UNIX, SOCK_SEQPACKET, 0, sock);
         script = cases[i].script, calls = 0, errno = EDOM;
         fd = cases[i].how == 1 ? -1 : sock[0];
+        if (cases[i].how == 3)
+            grow = text + cases[i].chars, grow_to = 3 * N;
         if (cases[i].how != 2)
             print(0);
         else if (signal(SIGUSR1, print) != SIG_ERR)
@@ -290,8 +375,54 @@ static void descriptor(void)
                   messages == cases[i].messages && calls == cases[i].calls &&
                   !strncmp(got, want, cases[i].err ? at : sizeof want),
               __LINE__, "descriptor:", got, want);
+        grow = NULL;
     }
+    /* Empty output writes nothing, and still tells a bad descriptor. */
+    script = none, calls = 0, errno = EDOM;
+    result = KESTRIX_DPRINTF(1, "");
+    check(result == 0 && calls == 0 && errno == EDOM, __LINE__, "empty output to fd 1", "", "0");
+    result = KESTRIX_DPRINTF(-1, "");
+    check(result == -1 && errno == EBADF && calls == 0, __LINE__, "empty output to fd -1", "", "-1, EBADF");
 }
+
+#if SIZE_MAX == 0xFFFFFFFFu
+/* Where size_t and long have 32 bits: a %s argument whose low half is 0 is
+ * a null pointer, as the library takes it; lengths past SIZE_MAX saturate,
+ * and KESTRIX_DPRINTF past LONG_MAX writes all and says EOVERFLOW. */
+static void narrow(void)
+{
+    enum { MiB64 = 64 << 20 };
+    static const char s64[] = "%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s";
+    char fmt[2 * sizeof s64 + 8], buf[16];
+    char *big = malloc(MiB64 + 1);
+    size_t got;
+    got = kestrix_snprintf(buf, sizeof buf, "%s|", (uint64_t)1 << 32);
+    check(got == 7 && !strcmp(buf, "(null)|"), __LINE__, "%s of 1 << 32", buf, "(null)|");
+    if (!big) {
+        check(0, __LINE__, "malloc", "", "64 MiB");
+        return;
+    }
+    memset(big, 'z', MiB64);
+    big[MiB64] = '\0';
+    /* 64 strings of 64 MiB and "tail": 4 GiB and 4 bytes. */
+    snprintf(fmt, sizeof fmt, "%s%stail", s64, s64);
+    got = KESTRIX_SNPRINTF(buf, sizeof buf, fmt, big, big, big, big, big, big, big, big, big, big, big, big, big,
+                           big, big, big, big, big, big, big, big, big, big, big, big, big, big, big, big, big, big,
+                           big, big, big, big, big, big, big, big, big, big, big, big, big, big, big, big, big, big,
+                           big, big, big, big, big, big, big, big, big, big, big);
+    check(got == SIZE_MAX && !strcmp(buf, "zzzzzzzzzzzzzzz"), __LINE__, "4 GiB, cut to 16", buf, "SIZE_MAX");
+    /* 32 strings of 64 MiB and "tail": 2 GiB and 4 bytes, past LONG_MAX,
+     * all of it written. */
+    script = none, calls = 0, discard = 1, errno = EDOM;
+    snprintf(fmt, sizeof fmt, "%stail", s64);
+    result = KESTRIX_DPRINTF(1, fmt, big, big, big, big, big, big, big, big, big, big, big, big, big, big, big, big,
+                             big, big, big, big, big, big, big, big, big, big, big, big, big, big, big, big);
+    discard = 0;
+    check(result == -1 && errno == EOVERFLOW && calls == (int)((0x80000004u + N - 1) / N), __LINE__,
+          "2 GiB to a descriptor", "", "-1, EOVERFLOW");
+    free(big);
+}
+#endif
 
 int main(void)
 {
@@ -300,6 +431,9 @@ int main(void)
     counts();
     bounded();
     descriptor();
+#if SIZE_MAX == 0xFFFFFFFFu
+    narrow();
+#endif
     printf("c_checked (C %ld): %d checks, %d failed\n", (long)__STDC_VERSION__, checks, failures);
     return failures == 0 ? 0 : 1;
 }

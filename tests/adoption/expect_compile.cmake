@@ -4,11 +4,13 @@
 # call refused for another reason (a typo, a missing header) does not pass,
 # and with ONE_ERROR set, with that one error and no other.
 # With RUN set to a file name, SOURCE is instead compiled and linked there
-# (FLAGS naming the libraries too) and run, and must exit 0.
+# with the libraries LIBS ('|' between words) after it, and run, and must
+# exit 0.
 cmake_minimum_required(VERSION 3.18)
 string(REPLACE "|" ";" flags "${FLAGS}")
+string(REPLACE "|" ";" libs "${LIBS}")
 if(RUN)
-  execute_process(COMMAND ${COMPILER} ${flags} "${SOURCE}" -o "${RUN}"
+  execute_process(COMMAND ${COMPILER} ${flags} "${SOURCE}" ${libs} -o "${RUN}"
     RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
   if(rc EQUAL 0)
     execute_process(COMMAND "${RUN}" RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)

@@ -1,5 +1,6 @@
-/* Uses the C interface of an installed or fetched kestrix. */
-#include <kestrix.h>
+/* Uses the C interface of an installed or fetched kestrix: the library,
+ * and the bounded and descriptor calls that each program links in. */
+#include <kestrix_fd.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -22,12 +23,13 @@
 
 int main(void)
 {
-    char buf[64];
+    char buf[64], cut[8];
     char *end = kestrix_sprintf(buf, "x=%x s=%s d=%d", (uint64_t)0x1FF, "ab", (int64_t)-7);
-    if (strcmp(buf, "x=01FF s=ab d=-7") != 0 || end != buf + strlen(buf)) {
-        fprintf(stderr, "kestrix_sprintf wrote \"%s\"\n", buf);
+    size_t len = KESTRIX_SNPRINTF(cut, sizeof cut, "%s", buf);
+    if (strcmp(buf, "x=01FF s=ab d=-7") != 0 || end != buf + strlen(buf) || len != strlen(buf) ||
+        strcmp(cut, "x=01FF ") != 0) {
+        fprintf(stderr, "kestrix_sprintf wrote \"%s\", KESTRIX_SNPRINTF \"%s\"\n", buf, cut);
         return 1;
     }
-    printf(CONSUMER ": %s\n", buf);
-    return 0;
+    return KESTRIX_DPRINTF(1, CONSUMER ": %s\n", buf) < 0;
 }
