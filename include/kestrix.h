@@ -22,7 +22,7 @@
 /* The release, which is also the version of the CMake and pkg-config
  * packages (CMakeLists.txt reads it from here). */
 #define KESTRIX_VERSION_MAJOR 1
-#define KESTRIX_VERSION_MINOR 0
+#define KESTRIX_VERSION_MINOR 1
 #define KESTRIX_VERSION_PATCH 0
 
 #include <stdarg.h>

@@ -30,6 +30,9 @@ cmake_minimum_required(VERSION 3.18)
 
 set(prefix "${WORK_DIR}/prefix")
 set(consumer "${SOURCE_DIR}/tests/adoption/consumer")
+# The release, as kestrix.h says it.
+file(STRINGS "${SOURCE_DIR}/include/kestrix.h" parts REGEX "^#define KESTRIX_VERSION_(MAJOR|MINOR|PATCH) ")
+string(REGEX REPLACE "[^;]* ([0-9]+);[^;]* ([0-9]+);[^;]* ([0-9]+)" "\\1.\\2.\\3" version "${parts}")
 string(REPLACE "|" ";" emulator "${EMULATOR}")
 
 function(fail)
@@ -149,7 +152,7 @@ if(MODE STREQUAL "install")
   file(RENAME "${WORK_DIR}/staging" "${prefix}")
 
   set(lib "${prefix}/${LIBDIR}")
-  foreach(f "${lib}/libkestrix.so.1.0.0" "${lib}/libkestrix.a" "${prefix}/${INCLUDEDIR}/kestrix.h"
+  foreach(f "${lib}/libkestrix.so.${version}" "${lib}/libkestrix.a" "${prefix}/${INCLUDEDIR}/kestrix.h"
       "${prefix}/${INCLUDEDIR}/kestrix.hpp" "${prefix}/${INCLUDEDIR}/kestrix_checked.h"
       "${prefix}/${INCLUDEDIR}/kestrix_fd.h"
       "${lib}/cmake/kestrix/kestrixConfig.cmake"
@@ -163,7 +166,7 @@ if(MODE STREQUAL "install")
     endif()
   endforeach()
   # The runtime link names the SONAME; the development link names that.
-  foreach(pair "libkestrix.so.1=libkestrix.so.1.0.0" "libkestrix.so=libkestrix.so.1")
+  foreach(pair "libkestrix.so.1=libkestrix.so.${version}" "libkestrix.so=libkestrix.so.1")
     string(REPLACE "=" ";" pair "${pair}")
     list(GET pair 0 link)
     list(GET pair 1 target)
@@ -188,7 +191,7 @@ if(MODE STREQUAL "install")
   endforeach()
 
   if(READELF)
-    run(${READELF} -W -d --dyn-syms "${lib}/libkestrix.so.1.0.0")
+    run(${READELF} -W -d --dyn-syms "${lib}/libkestrix.so.${version}")
     if(NOT run_output MATCHES "\\(SONAME\\)[^\n]*\\[libkestrix\\.so\\.1\\]")
       fail("the installed library's SONAME is not libkestrix.so.1:\n${run_output}")
     endif()
@@ -213,7 +216,7 @@ elseif(MODE STREQUAL "find_package")
   # kestrix_DIR rather than CMAKE_PREFIX_PATH: a cross toolchain file may
   # confine package searches to its sysroot.
   build_consumer(find_package "-Dkestrix_DIR=${prefix}/${LIBDIR}/cmake/kestrix")
-  if(NOT configure_output MATCHES "kestrix 1\\.0\\.0 from ${prefix}/")
+  if(NOT configure_output MATCHES "kestrix ${version} from ${prefix}/")
     fail("find_package did not take the installed package:\n${configure_output}")
   endif()
 
@@ -223,14 +226,14 @@ elseif(MODE STREQUAL "version")
     ${consumer_args} "-Dkestrix_DIR=${prefix}/${LIBDIR}/cmake/kestrix" -DWANTED_VERSION=2.0
     RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
   if(rc EQUAL 0 OR NOT out MATCHES "compatible with requested version \"2\\.0\""
-      OR NOT out MATCHES "kestrixConfig\\.cmake, version: 1\\.0\\.0")
-    fail("find_package(kestrix 2.0) did not refuse version 1.0.0 (${rc}):\n${out}")
+      OR NOT out MATCHES "kestrixConfig\\.cmake, version: ${version}")
+    fail("find_package(kestrix 2.0) did not refuse version ${version} (${rc}):\n${out}")
   endif()
 
 elseif(MODE STREQUAL "pkg_config")
   pkg_config_from("${prefix}")
   run(${PKG_CONFIG} --modversion kestrix)
-  if(NOT run_output STREQUAL "1.0.0\n")
+  if(NOT run_output STREQUAL "${version}\n")
     fail("pkg-config --modversion kestrix: ${run_output}")
   endif()
   string(REGEX MATCH "^([0-9]+)\\.([0-9]+)\\.([0-9]+)" version "${run_output}")
