@@ -310,8 +310,12 @@ constexpr std::uint64_t widen(const T &v) noexcept
         return static_cast<std::uint64_t>(v);
     else if constexpr (std::is_null_pointer_v<T>)
         return 0;
-    else if constexpr (std::is_pointer_v<T>)
-        return static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(v));
+    else if constexpr (std::is_pointer_v<T>) {
+        // Widened by the return, not a cast: where uintptr_t is the 64-bit
+        // type, a cast would be a useless one to compilers that say so.
+        const std::uintptr_t address = reinterpret_cast<std::uintptr_t>(v);
+        return address;
+    }
     else if constexpr (has_c_str<T>)
         return widen(v.c_str());
     else // refused by the format's check, which has said why

@@ -1,10 +1,16 @@
 // Many threads formatting at once, each with its own values, sinks and
-// buffers, all get exactly their own output.
+// buffers, all get exactly their own output; and a string that another
+// thread changes during a bounded or descriptor call is read once.
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
 #include <thread>
+
+#include <kestrix_fd.h>
 
 #include "support.h"
 
@@ -38,6 +44,54 @@ TEST(Threads, ConcurrentCallsAreIndependent)
     for (auto &th : threads)
         th.join();
     EXPECT_EQ(mismatches.load(), 0);
+}
+
+// One thread ends a 400-byte string after its second byte and restores it,
+// over and over, while this one formats it into 16 bytes between guard
+// bytes and to /dev/null. Each call must see the string whole or ended,
+// never more than the bound: nothing is stored past the 16 bytes, and
+// descriptor output writes no more than its buffer holds. (Under
+// ThreadSanitizer the race is the point, and would be reported.)
+TEST(Threads, StringChangedByAnotherThreadIsReadOnceUnderTheBound)
+{
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+    GTEST_SKIP() << "the string changes under the call on purpose";
+#endif
+#endif
+    static char text[401];
+    std::memset(text, 'x', 400);
+    text[0] = 'a', text[1] = 'b';
+    std::atomic<bool> stop{false};
+    std::thread flipper([&stop] {
+        volatile char *at = text + 2;
+        while (!stop.load(std::memory_order_relaxed))
+            *at = '\0', *at = 'x';
+    });
+    const int null_fd = open("/dev/null", O_WRONLY);
+    const uint64_t arg = reinterpret_cast<uintptr_t>(text);
+    int bad = 0, ended = 0, whole = 0;
+    for (int i = 0; i < 50000; ++i) {
+        unsigned char raw[48];
+        std::memset(raw, 0xA5, sizeof raw);
+        char *buf = reinterpret_cast<char *>(raw) + 16;
+        const size_t n = kestrix_snprintf(buf, 16, "%s|", arg);
+        const long w = kestrix_dprintf(null_fd, "%s|", arg);
+        const bool was_ended = n == 3 && std::strcmp(buf, "ab|") == 0;
+        const bool was_whole = n == 401 && std::strcmp(buf, "abxxxxxxxxxxxxx") == 0;
+        bool guards = true;
+        for (size_t k = 0; k < 16; ++k)
+            guards = guards && raw[k] == 0xA5 && raw[32 + k] == 0xA5;
+        bad += !(was_ended || was_whole) || !guards || (w != 3 && w != 401);
+        ended += was_ended, whole += was_whole;
+    }
+    stop = true;
+    flipper.join();
+    close(null_fd);
+    EXPECT_EQ(bad, 0);
+    // The other thread did change the string while this one read it.
+    EXPECT_GT(ended, 0);
+    EXPECT_GT(whole, 0);
 }
 
 } // namespace

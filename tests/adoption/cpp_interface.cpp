@@ -157,12 +157,12 @@ void test_pointers_and_strings()
 {
     int x = 0;
     char hex[20];
-    std::snprintf(hex, sizeof hex, "%016" PRIX64,
-                  static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(&x)));
+    std::uint64_t address = reinterpret_cast<std::uintptr_t>(&x);
+    std::snprintf(hex, sizeof hex, "%016" PRIX64, address);
     CHECK_EQ(fmt("%p", &x), hex);
     CHECK_EQ(fmt("%P", static_cast<const volatile void *>(&x)), hex);
-    std::snprintf(hex, sizeof hex, "%016" PRIX64,
-                  static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(&marker_function)));
+    address = reinterpret_cast<std::uintptr_t>(&marker_function);
+    std::snprintf(hex, sizeof hex, "%016" PRIX64, address);
     CHECK_EQ(fmt("%p", &marker_function), hex);
     CHECK_EQ(fmt("%p", marker_function), hex);
     CHECK_EQ(fmt("%p|%p", nullptr, 0x1234), "0000000000000000|0000000000001234");

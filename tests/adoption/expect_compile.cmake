@@ -21,8 +21,14 @@ if(RUN)
   endif()
   return()
 endif()
+# With ANALYZE set, the compile runs GCC's static analyser, which -fsyntax-only
+# would stop before.
+set(mode -fsyntax-only)
+if(ANALYZE)
+  set(mode -c -o /dev/null)
+endif()
 execute_process(
-  COMMAND ${COMPILER} ${flags} -fsyntax-only "${SOURCE}"
+  COMMAND ${COMPILER} ${flags} ${mode} "${SOURCE}"
   RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
 string(REGEX MATCHALL "error:" errors "${out}")
 list(LENGTH errors errors)
