@@ -13,7 +13,9 @@
 #                  options: the build must stop and say why
 #   c_parent       a C-only parent with no build type takes kestrix in by
 #                  add_subdirectory and by FetchContent; its build type and
-#                  flags stay its own, and it links kestrix::kestrix_static
+#                  flags stay its own, and it links kestrix::kestrix, installs
+#                  its program and runs it from there: with the archive, and
+#                  with the shared library installed beside it
 #   static_only    kestrix built with KESTRIX_BUILD_SHARED=OFF, installed,
 #                  then consumed by find_package and by pkg-config
 #   front_door     the README's first command in a copy of the source tree,
@@ -70,7 +72,8 @@ endif()
 # Runs the consumer programs from dir (by default the three of consumer/)
 # and checks what they print. The one linked with the archive must not need
 # libkestrix.so; one that needs it must bind its calls at load time (-z now,
-# carried by kestrix::kestrix and kestrix.pc).
+# carried by kestrix::kestrix and kestrix.pc). A C program needs no C++
+# runtime: linked with the archive, it needs the C library alone.
 function(run_consumers dir)
   set(progs ${ARGN})
   if(NOT progs)
@@ -87,10 +90,17 @@ function(run_consumers dir)
     endif()
     if(READELF)
       run(${READELF} -d ${exe})
+      # (Brackets would hold a CMake list together: the names go without.)
+      string(REGEX MATCHALL "Shared library: \\[[^]\n]+" needed "${run_output}")
+      string(REPLACE "Shared library: [" "" needed "${needed}")
+      list(FILTER needed EXCLUDE REGEX "^(libc\\.so|ld-linux|libkestrix\\.so)")
       if(prog MATCHES "static" AND run_output MATCHES "libkestrix")
         fail("${prog} needs the shared library:\n${run_output}")
-      elseif(run_output MATCHES "libkestrix" AND NOT run_output MATCHES "BIND_NOW|FLAGS[^\n]* NOW")
-        fail("${prog} binds its calls into libkestrix.so lazily:\n${run_output}")
+      elseif(NOT prog MATCHES "cpp" AND needed)
+        string(JOIN " " needed ${needed})
+        fail("${prog}, a C program, needs ${needed}:\n${run_output}")
+      elseif(NOT run_output MATCHES "BIND_NOW|FLAGS[^\n]* NOW|no dynamic section")
+        fail("${prog} binds its calls lazily:\n${run_output}")
       endif()
     endif()
   endforeach()
@@ -285,13 +295,33 @@ elseif(MODE STREQUAL "bound_refused")
   endif()
 
 elseif(MODE STREQUAL "c_parent")
-  foreach(how subdirectory fetchcontent)
+  # Each way in, its program installed and run from the install prefix with
+  # no library path: the archive by default, and libkestrix.so, installed
+  # beside the program's, when the parent asks for it.
+  foreach(how subdirectory fetchcontent fetchcontent_shared fetchcontent_cxx)
     set(bin "${WORK_DIR}/c_parent_${how}")
-    file(REMOVE_RECURSE "${bin}")
+    set(installed "${WORK_DIR}/c_parent_${how}_prefix")
+    file(REMOVE_RECURSE "${bin}" "${installed}")
+    set(shared "")
+    set(program c_parent)
+    if(how MATCHES "shared")
+      set(shared -DKESTRIX_BUILD_SHARED=ON "-DCMAKE_INSTALL_RPATH=\$ORIGIN/../${LIBDIR}")
+    elseif(how MATCHES "cxx")
+      set(shared -DPARENT_LANGUAGE=CXX)
+      set(program cpp_parent)
+    endif()
+    string(REGEX REPLACE "_(shared|cxx)$" "" consume "${how}")
     run(${CMAKE_COMMAND} -S "${SOURCE_DIR}/tests/adoption/c_parent" -B "${bin}" ${toolchain_args}
-      -DCONSUME=${how} "-DKESTRIX_SOURCE_DIR=${SOURCE_DIR}" -DCMAKE_C_FLAGS=-DPARENT_FLAGS)
+      -DCONSUME=${consume} "-DKESTRIX_SOURCE_DIR=${SOURCE_DIR}" -DCMAKE_C_FLAGS=-DPARENT_FLAGS ${shared}
+      "-DCMAKE_INSTALL_LIBDIR=${LIBDIR}")
     run(${CMAKE_COMMAND} --build "${bin}")
-    run_consumers("${bin}" c_parent)
+    run(${CMAKE_COMMAND} --install "${bin}" --prefix "${installed}")
+    file(GLOB libs "${installed}/${LIBDIR}/*")
+    if(how MATCHES "shared" AND NOT libs MATCHES "libkestrix\\.so\\.1;" OR NOT how MATCHES "shared" AND libs)
+      fail("the parent installed as its libraries: ${libs}")
+    endif()
+    set(ENV{LD_LIBRARY_PATH} "")
+    run_consumers("${installed}/bin" ${program})
   endforeach()
 
 elseif(MODE STREQUAL "static_only")

@@ -5,6 +5,10 @@
 #include <cstring>
 #include <string>
 
+#ifndef CONSUMER
+#define CONSUMER "consumer_cpp"
+#endif
+
 int main()
 {
     std::string out;
@@ -18,6 +22,6 @@ int main()
                      small, len);
         return 1;
     }
-    std::printf("consumer_cpp: %s\n", out.c_str());
+    std::printf(CONSUMER ": %s\n", out.c_str());
     return 0;
 }
