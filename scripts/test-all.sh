@@ -20,6 +20,10 @@
 #   valgrind  the native test executables under memcheck; any error fails
 #   fuzz      the libFuzzer target for KESTRIX_FUZZ_SECONDS (default 60) over
 #             fuzz/corpus; any finding fails and is kept under build-test/fuzz
+#   abi       abidiff of the x86-64 shared library against its baseline in
+#             abi/; any change to the seven functions' types or to the export
+#             list fails. KESTRIX_ABI_REGENERATE=1 rewrites the baseline from
+#             the library first, for a release that may change it
 # The instrumented legs leave out the library inspection: an instrumented
 # library imports its sanitizer's runtime by design.
 set -euo pipefail
@@ -146,8 +150,47 @@ leg_fuzz() {
     sed 's/^/== fuzz: /'
 }
 
+# The exported interface against the baseline kept in abi/. abidw keeps
+# only what callers see (the exported functions and the types they reach)
+# and no path, source line or build id, so the baseline is the same
+# wherever it is built. It is GCC's: Clang's debug info names va_list's
+# structure differently. abidiff exits with bit 4 for any change it
+# reports (--harmless: those it deems harmless too) and bit 8 for an
+# incompatible one; either, or an error, fails the leg. It is given no
+# --headers-dir: it would then ignore changes to types declared elsewhere,
+# such as int32_t becoming int64_t.
+abi_dump=(--no-corpus-path --no-comp-dir-path --no-show-locs --short-locs --exported-interfaces-only
+  --type-id-style hash)
+leg_abi() {
+  ensure cmake cmake g++ g++ abigail-tools abidiff
+  [ "$(uname -m)" = x86_64 ] ||
+    { echo "== abi: the baseline in abi/ is for x86-64; run this leg on an x86-64 machine"; return 1; }
+  echo "== abi: configure"
+  cmake -S "$root" -B "$out/abi" -DCMAKE_CXX_COMPILER=g++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRIX_WERROR=ON \
+    -DKESTRIX_BUILD_SHARED=ON -DKESTRIX_BUILD_TESTS=OFF -DKESTRIX_BUILD_EXAMPLES=OFF >"$out/abi.configure.log" 2>&1 ||
+    { cat "$out/abi.configure.log"; return 1; }
+  echo "== abi: build"
+  cmake --build "$out/abi" -j "$jobs" --target kestrix
+  local lib=$out/abi/libkestrix.so baseline=$root/abi/libkestrix-x86_64.abi
+  if [ "${KESTRIX_ABI_REGENERATE:-0}" = 1 ]; then
+    echo "== abi: writing $baseline"
+    abidw "${abi_dump[@]}" --out-file "$baseline" "$lib"
+  fi
+  # Without debug info abidiff compares the symbol names alone and passes a
+  # changed type, so each exported function must have its declaration.
+  local dump=$out/abi/libkestrix.abi bare
+  abidw "${abi_dump[@]}" --out-file "$dump" "$lib"
+  bare=$(sed -n "s/^ *<elf-symbol name='\([^']*\)'.*/\1/p" "$dump" |
+         while read -r sym; do grep -q "elf-symbol-id='$sym'" "$dump" || echo "$sym"; done | tr '\n' ' ')
+  [ -z "$bare" ] || { echo "== abi: no debug info for: $bare"; return 1; }
+  echo "== abi: abidiff abi/$(basename "$baseline") $(basename "$(readlink -f "$lib")")"
+  local status=0
+  abidiff --no-default-suppression --exported-interfaces-only --harmless "$baseline" "$lib" || status=$?
+  [ $status -eq 0 ] || { echo "== abi: abidiff exit status $status: the exported interface differs from abi/"; return 1; }
+}
+
 legs=("$@")
-[ ${#legs[@]} -gt 0 ] || legs=(native aarch64 debug targets foreign asan tsan valgrind fuzz)
+[ ${#legs[@]} -gt 0 ] || legs=(native aarch64 debug targets foreign asan tsan valgrind fuzz abi)
 mkdir -p "$out"
 for leg in "${legs[@]}"; do
   declare -F "leg_$leg" >/dev/null || { echo "unknown leg: $leg"; exit 2; }
