@@ -16,8 +16,9 @@
 // - kestrix_snprintf of kestrix_checked.h (the bounded buffer behind
 //   kestrix::format_to_n too) returns the model's length and, at sizes 0
 //   (null buffer), 1, the length, one more, more still, one the input
-//   chooses, and the bound it reads off the format and one more, keeps the
-//   low bytes of the characters that fit, then a NUL, and touches no byte after it;
+//   chooses, and the length plus the room its numbers could take but did
+//   not (around where it stops formatting them in place), keeps the low
+//   bytes of the characters that fit, then a NUL, and touches no byte after it;
 // - kestrix_hex with each argument and an input-chosen width matches snprintf;
 // - the sanitizers find nothing (the target is built with them).
 #include <kestrix.h>
@@ -174,7 +175,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::unique_ptr<char[]> strings[kMaxArgs];
     uint64_t args[kMaxArgs] = {};
     size_t nargs = 0, cut = fmt_len;
-    size_t slack = 0; // the bound read off the format less the output's length
+    size_t slack = 0; // the room the numbers could take (20 or 16 each) less what they took
     std::vector<int32_t> want;
     for (size_t i = 0; i < fmt_len; ++i) {
         const unsigned char c = data[i];

@@ -393,32 +393,30 @@ static void descriptor(void)
  * and KESTRIX_DPRINTF past LONG_MAX writes all and says EOVERFLOW. */
 static void narrow(void)
 {
-    enum { MiB64 = 64 << 20 };
-    static const char s64[] = "%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s";
-    char fmt[2 * sizeof s64 + 8], buf[16];
-    char *big = malloc(MiB64 + 1);
+    enum { MiB128 = 128 << 20 };
+    static const char s16[] = "%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s";
+    char fmt[2 * sizeof s16 + 8], buf[16];
+    char *big = malloc(MiB128 + 1);
     size_t got;
     got = kestrix_snprintf(buf, sizeof buf, "%s|", (uint64_t)1 << 32);
     check(got == 7 && !strcmp(buf, "(null)|"), __LINE__, "%s of 1 << 32", buf, "(null)|");
     if (!big) {
-        check(0, __LINE__, "malloc", "", "64 MiB");
+        check(0, __LINE__, "malloc", "", "128 MiB");
         return;
     }
-    memset(big, 'z', MiB64);
-    big[MiB64] = '\0';
-    /* 64 strings of 64 MiB and "tail": 4 GiB and 4 bytes. */
-    snprintf(fmt, sizeof fmt, "%s%stail", s64, s64);
+    memset(big, 'z', MiB128);
+    big[MiB128] = '\0';
+    /* 32 strings of 128 MiB and "tail": 4 GiB and 4 bytes. */
+    snprintf(fmt, sizeof fmt, "%s%stail", s16, s16);
     got = KESTRIX_SNPRINTF(buf, sizeof buf, fmt, big, big, big, big, big, big, big, big, big, big, big, big, big,
                            big, big, big, big, big, big, big, big, big, big, big, big, big, big, big, big, big, big,
-                           big, big, big, big, big, big, big, big, big, big, big, big, big, big, big, big, big, big,
-                           big, big, big, big, big, big, big, big, big, big, big);
+                           big);
     check(got == SIZE_MAX && !strcmp(buf, "zzzzzzzzzzzzzzz"), __LINE__, "4 GiB, cut to 16", buf, "SIZE_MAX");
-    /* 32 strings of 64 MiB and "tail": 2 GiB and 4 bytes, past LONG_MAX,
+    /* 16 strings of 128 MiB and "tail": 2 GiB and 4 bytes, past LONG_MAX,
      * all of it written. */
     script = none, calls = 0, discard = 1, errno = EDOM;
-    snprintf(fmt, sizeof fmt, "%stail", s64);
-    result = KESTRIX_DPRINTF(1, fmt, big, big, big, big, big, big, big, big, big, big, big, big, big, big, big, big,
-                             big, big, big, big, big, big, big, big, big, big, big, big, big, big, big, big);
+    snprintf(fmt, sizeof fmt, "%stail", s16);
+    result = KESTRIX_DPRINTF(1, fmt, big, big, big, big, big, big, big, big, big, big, big, big, big, big, big, big);
     discard = 0;
     check(result == -1 && errno == EOVERFLOW && calls == (int)((0x80000004u + N - 1) / N), __LINE__,
           "2 GiB to a descriptor", "", "-1, EOVERFLOW");
