@@ -167,7 +167,7 @@ check_consumer() { # exe name needed...
 
 leg_meson() {
   ensure meson meson ninja-build ninja cmake cmake g++ g++ clang clang++ binutils readelf pkgconf pkg-config
-  local dir=$out/meson cxx b log pc libdir lang cc how prog needed cmd got
+  local dir=$out/meson cxx b log pc libdir how prog needed cmd got
   rm -rf "$dir"
   mkdir -p "$dir"
   for cxx in g++ clang++; do
@@ -180,20 +180,14 @@ leg_meson() {
   done
 
   # Installed away from its prefix: kestrix.pc finds the tree from where it
-  # lies. A C and a C++ program built with its flags alone.
+  # lies, and a C program builds with its flags alone.
   meson install -C "$dir/g++" --destdir "$dir/staging" --quiet
   pc=$(find "$dir/staging" -name kestrix.pc)
   libdir=$(PKG_CONFIG_PATH=${pc%/*} pkg-config --variable=libdir kestrix)
-  for f in libkestrix.a libkestrix_nonshared.a; do
-    [ -f "$libdir/$f" ] || { echo "FAIL: not installed: $libdir/$f"; return 1; }
-  done
-  for lang in c cpp; do
-    [ $lang = c ] && cc=(cc -std=c11) || cc=(c++ -std=c++20)
-    "${cc[@]}" "$root/tests/adoption/consumer/consumer.$lang" -o "$dir/consumer_$lang" -Wl,-rpath,"$libdir" \
-      $(PKG_CONFIG_PATH=${pc%/*} pkg-config --cflags --libs kestrix)
-  done
+  ls "$libdir/libkestrix.a" "$libdir/libkestrix_nonshared.a" >/dev/null
+  cc -std=c11 "$root/tests/adoption/consumer/consumer.c" -o "$dir/consumer_c" -Wl,-rpath,"$libdir" \
+    $(PKG_CONFIG_PATH=${pc%/*} pkg-config --cflags --libs kestrix)
   check_consumer "$dir/consumer_c" consumer_c libkestrix.so.1 libc.so.6
-  [ "$("$dir/consumer_cpp")" = "consumer_cpp: x=01FF s=ab d=-7" ] || { echo "FAIL: consumer_cpp"; return 1; }
 
   # The parent, laid out as docs/using.md says, built with the archive (the
   # default) and with the shared library. It links with --no-as-needed, so
