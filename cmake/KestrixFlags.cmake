@@ -14,6 +14,9 @@
 #
 # As a script it prints them on one line, for builds outside CMake:
 #   cmake -D ID=GNU -D PROCESSOR=arm -D SYSTEM=Generic -P cmake/KestrixFlags.cmake
+# and with -D "EXPECT=<flags>" fails unless they are exactly those, in that
+# order: meson.build keeps a copy of this list, and its 'flags' tests check
+# the copy this way.
 function(kestrix_library_flags var compiler_id processor)
   set(system Linux)
   if(ARGC GREATER 3)
@@ -85,4 +88,7 @@ if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
   kestrix_library_flags(flags "${ID}" "${PROCESSOR}" "${SYSTEM}")
   string(REPLACE ";" " " flags "${flags}")
   execute_process(COMMAND ${CMAKE_COMMAND} -E echo "${flags}")
+  if(DEFINED EXPECT AND NOT EXPECT STREQUAL flags)
+    message(FATAL_ERROR "the flags for ${ID} on ${PROCESSOR} (${SYSTEM}) are\n  ${flags}\nnot\n  ${EXPECT}")
+  endif()
 endif()

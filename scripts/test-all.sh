@@ -24,6 +24,11 @@
 #             abi/; any change to the seven functions' types or to the export
 #             list fails. KESTRIX_ABI_REGENERATE=1 rewrites the baseline from
 #             the library first, for a release that may change it
+#   meson     the Meson build by GCC and Clang: the library inspection and
+#             its flags against cmake/KestrixFlags.cmake (meson test), its
+#             install and kestrix.pc, and a C-only parent project with kestrix
+#             in its subprojects/ (tests/adoption/meson_parent), linked with
+#             the archive and with the shared library
 # The instrumented legs leave out the library inspection: an instrumented
 # library imports its sanitizer's runtime by design.
 set -euo pipefail
@@ -189,8 +194,87 @@ leg_abi() {
   [ $status -eq 0 ] || { echo "== abi: abidiff exit status $status: the exported interface differs from abi/"; return 1; }
 }
 
+# Runs a consumer.c program and checks the line it prints, that it binds
+# its calls at load time, and the libraries it needs: exactly those given.
+check_consumer() { # exe name needed...
+  local exe=$1 name=$2 got dyn
+  shift 2
+  got=$(env -u LD_LIBRARY_PATH "$exe") || { echo "FAIL: $exe exited $?"; return 1; }
+  [ "$got" = "$name: x=01FF s=ab d=-7" ] || { echo "FAIL: $exe printed: $got"; return 1; }
+  dyn=$(readelf -d "$exe")
+  echo "$dyn" | grep -qE 'BIND_NOW|Flags:.* NOW' || { echo "FAIL: $exe binds its calls lazily"; return 1; }
+  got=$(echo "$dyn" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | tr '\n' ' ')
+  [ "$got" = "$* " ] || { echo "FAIL: $exe needs $got, not $*"; return 1; }
+  echo "ok: $exe prints its line, binds at load time and needs $*"
+}
+
+leg_meson() {
+  ensure meson meson ninja-build ninja cmake cmake g++ g++ clang clang++ binutils readelf pkgconf pkg-config
+  local dir=$out/meson cxx b log pc libdir how prog needed cmd got
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  for cxx in g++ clang++; do
+    b=$dir/$cxx log=$dir/$cxx.log
+    echo "== meson: $cxx"
+    { CXX=$cxx meson setup "$b" "$root" -Dwerror=true --prefix=/opt/kestrix &&
+      meson compile -C "$b" -j "$jobs"; } >"$log" 2>&1 || { cat "$log"; return 1; }
+    # The flags tests compare the whole table, whichever compiler builds.
+    meson test -C "$b" --num-processes "$jobs" --print-errorlogs $([ $cxx = g++ ] || echo --no-suite flags)
+  done
+
+  # Installed away from its prefix: kestrix.pc finds the tree from where it
+  # lies, and a C program builds with its flags alone.
+  meson install -C "$dir/g++" --destdir "$dir/staging" --quiet
+  pc=$(find "$dir/staging" -name kestrix.pc)
+  libdir=$(PKG_CONFIG_PATH=${pc%/*} pkg-config --variable=libdir kestrix)
+  ls "$libdir/libkestrix.a" "$libdir/libkestrix_nonshared.a" >/dev/null
+  cc -std=c11 "$root/tests/adoption/consumer/consumer.c" -o "$dir/consumer_c" -Wl,-rpath,"$libdir" \
+    $(PKG_CONFIG_PATH=${pc%/*} pkg-config --cflags --libs kestrix)
+  check_consumer "$dir/consumer_c" consumer_c libkestrix.so.1 libc.so.6
+
+  # The parent, laid out as docs/using.md says, built with the archive (the
+  # default) and with the shared library. It links with --no-as-needed, so
+  # that a C++ driver's runtime would show among the libraries it needs,
+  # and adds the flags that a parent or a distribution may, which kestrix's
+  # own must override: the inspection runs on the libraries it built.
+  local src=$dir/parent/src kestrix
+  local foreign=("-Dcpp_args=-fno-semantic-interposition -fstack-protector-strong"
+    "-Dc_link_args=-Wl,--no-as-needed -Wl,-z,lazy"
+    "-Dcpp_link_args=-Wl,--no-as-needed -Wl,-Bsymbolic-functions -Wl,-z,lazy")
+  mkdir -p "$src/subprojects"
+  cp "$root/tests/adoption/meson_parent/meson.build" "$root/tests/adoption/consumer/consumer.c" "$src/"
+  cp "$root/packaging/kestrix.wrap" "$src/subprojects/"
+  ln -s "$root" "$src/subprojects/kestrix"
+  for how in static shared; do
+    b=$dir/parent/$how log=$dir/parent/$how.log
+    echo "== meson: a C parent, kestrix $how"
+    { meson setup "$b" "$src" --prefix="$b-prefix" --force-fallback-for=kestrix "${foreign[@]}" \
+        $([ $how = static ] || echo -Dkestrix:shared=enabled) &&
+      meson compile -C "$b" -j "$jobs" && meson install -C "$b"; } >"$log" 2>&1 || { cat "$log"; return 1; }
+    kestrix=$b/subprojects/kestrix
+    sh "$root/tests/check_library.sh" "$([ $how = static ] && echo - || echo "$kestrix/libkestrix.so")" \
+      "$kestrix/libkestrix.a" "$(uname -m)" objdump nm "$root" 0 >"$log" || { cat "$log"; return 1; }
+    echo "ok: the library inspection of the parent's kestrix: $(tail -1 "$log")"
+    needed=libc.so.6
+    [ $how = static ] || needed="libkestrix.so.1 libc.so.6"
+    for prog in parent_dependency parent_subproject; do
+      check_consumer "$b/$prog" $prog $needed
+      check_consumer "$b-prefix/bin/$prog" $prog $needed
+      cmd=$(ninja -C "$b" -t commands -s $prog)
+      [[ $cmd == *" -o $prog "* && $cmd != *-nostdlib* && $cmd != *-Bno-symbolic* ]] ||
+        { echo "FAIL: kestrix's own link options reach $prog: $cmd"; return 1; }
+    done
+    # The parent's install holds its programs and, with the shared
+    # library, libkestrix.so: no header, archive or kestrix.pc of kestrix's.
+    got=$(cd "$b-prefix" && find . -type f -o -type l | grep -vE '^\./bin/parent_|/libkestrix\.so' || true)
+    [ -z "$got" ] || { echo "FAIL: the parent installed kestrix's $got"; return 1; }
+    [ $how = static ] || [ -n "$(find "$b-prefix" -name libkestrix.so.1)" ] ||
+      { echo "FAIL: libkestrix.so.1 is not installed with the parent"; return 1; }
+  done
+}
+
 legs=("$@")
-[ ${#legs[@]} -gt 0 ] || legs=(native aarch64 debug targets foreign asan tsan valgrind fuzz abi)
+[ ${#legs[@]} -gt 0 ] || legs=(native aarch64 debug targets foreign asan tsan valgrind fuzz meson abi)
 mkdir -p "$out"
 for leg in "${legs[@]}"; do
   declare -F "leg_$leg" >/dev/null || { echo "unknown leg: $leg"; exit 2; }
