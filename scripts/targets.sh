@@ -2,16 +2,17 @@
 # The library on every target it is built for, beside the native and aarch64
 # suites. scripts/test-all.sh runs it as its targets leg; scripts/footprint.sh
 # reads its table.
-#   - every target, by GCC and by Clang at -O0, -Os, -O2 and -O3: the
-#     library's object passes the archive half of the library inspection
-#     (it imports nothing but names the linker defines, and on Arm Linux the
-#     unwind tables' personality markers; nothing writable; no FP/SIMD
-#     register)
+#   - every target, by GCC and by Clang at -O0, -Os, -O2 and -O3: an archive
+#     of the library's object and the bounded call's passes the archive half
+#     of the library inspection (it imports nothing but names the linker
+#     defines, and on Arm Linux the unwind tables' personality markers;
+#     nothing writable; no FP/SIMD register)
 #   - the Linux targets: the library and the examples built by CMake with
 #     cmake/<triple>.cmake, the library inspection, and under qemu-user the
 #     examples, the self-test with no C library (tests/freestanding/selftest.c
 #     with examples/nolibc_start.c), the C tests (c_api.c, c_checked.c) and
-#     the C++ interface's (cpp_interface.cpp), exceptions included
+#     the C++ interface's (cpp_interface.cpp), exceptions included, linked
+#     with -lkestrix_nonshared -lkestrix
 #   - the bare machines under qemu-system, started by examples/bare_start.c:
 #     the example (examples/bare.c), and the self-test with the library built
 #     by GCC and by Clang at -Os and at -O2; on RISC-V, where the FP unit
@@ -79,16 +80,22 @@ select_target() {
   return 1
 }
 
-# library_object COMPILER LEVEL OBJECT: the library's source compiled for
-# the selected target by gcc or clang at -LEVEL, with the flags the build
-# gives it (cmake/KestrixFlags.cmake), and its stack usage in OBJECT's .su.
+# library_object COMPILER LEVEL BASE: the library's freestanding sources
+# compiled for the selected target by gcc or clang at -LEVEL, with the flags
+# the build gives them (cmake/KestrixFlags.cmake): BASE.o of kestrix.cpp and
+# BASE_snprintf.o of kestrix_snprintf.cpp (the bounded call), their stack
+# usage in BASE.su and BASE_snprintf.su, and the archive of the two, BASE.a.
 library_object() {
-  local cxx=$gxx id=GNU
+  local cxx=$gxx id=GNU flags source
   [ "$1" = gcc ] || cxx="clang++ --target=$ctarget" id=Clang
-  # shellcheck disable=SC2046,SC2086 # the flags are words
-  $cxx -std=c++11 -fPIC -fvisibility=hidden -Wall -Wextra -Werror $tflags \
-    $(cmake -D ID=$id -D PROCESSOR="$proc" -D SYSTEM=$system -P "$root/cmake/KestrixFlags.cmake") \
-    -"$2" -fstack-usage -I"$root/include" -c "$root/src/kestrix.cpp" -o "$3"
+  flags=$(cmake -D ID=$id -D PROCESSOR="$proc" -D SYSTEM=$system -P "$root/cmake/KestrixFlags.cmake")
+  for source in kestrix kestrix_snprintf; do
+    # shellcheck disable=SC2086 # the flags are words
+    $cxx -std=c++11 -fPIC -fvisibility=hidden -Wall -Wextra -Werror $tflags $flags -"$2" -fstack-usage \
+      -I"$root/include" -c "$root/src/$source.cpp" -o "$3${source#kestrix}.o"
+  done
+  rm -f "$3.a"
+  "${tools}ar" rcs "$3.a" "$3.o" "$3_snprintf.o"
 }
 
 # Bytes of code in OBJECT: its executable sections.
@@ -143,8 +150,8 @@ verdict() { # LOG, WHAT, command...
 
 # --- GCC and Clang at every level ------------------------------------------
 matrix_check() {
-  library_object "$compiler" "$level" "$base.o"
-  sh "$root/tests/check_library.sh" - "$base.o" "$proc" "${tools}objdump" "${tools}nm" "$root" 0
+  library_object "$compiler" "$level" "$base"
+  sh "$root/tests/check_library.sh" - "$base.a" "$proc" "${tools}objdump" "${tools}nm" "$root" 0
 }
 
 matrix_job() { # TARGET COMPILER LEVEL
@@ -179,12 +186,17 @@ linux_checks() {
     "$root/examples/nolibc_start.c" "$dir/build/libkestrix.a" -o "$dir/selftest"
   "$run" "$dir/selftest" >"$dir/selftest.out"
   grep -E '^[1-9][0-9]* passed, 0 failed$' "$dir/selftest.out"
+  # As kestrix::kestrix links them: the bounded and descriptor calls from
+  # libkestrix_nonshared.a, before the shared library. c_checked.c wraps
+  # write(2) and the library's buffer functions, as its CTest build does.
+  local libs=(-L"$dir/build" -lkestrix_nonshared -lkestrix)
   "${triple}-gcc" -std=c99 -Wall -Wextra -pedantic -Werror -I"$root/include" "$root/tests/adoption/c_api.c" \
-    -L"$dir/build" -lkestrix -o "$dir/c_api"
+    "${libs[@]}" -o "$dir/c_api"
   "${triple}-gcc" -std=c11 -Wall -Wextra -pedantic -Werror -I"$root/include" "$root/tests/adoption/c_checked.c" \
-    -L"$dir/build" -lkestrix -Wl,--wrap=write -o "$dir/c_checked"
+    "${libs[@]}" -Wl,--wrap=write,--wrap=kestrix_sprintf,--wrap=kestrix_vsprintf,--wrap=kestrix_vfnprintf \
+    -o "$dir/c_checked"
   "${triple}-g++" -std=c++20 -Wall -Wextra -pedantic -Werror -I"$root/include" \
-    "$root/tests/adoption/cpp_interface.cpp" -L"$dir/build" -lkestrix -o "$dir/cpp_interface"
+    "$root/tests/adoption/cpp_interface.cpp" "${libs[@]}" -o "$dir/cpp_interface"
   "${qemu[@]}" "$dir/c_api" && "${qemu[@]}" "$dir/c_checked" && "${qemu[@]}" "$dir/cpp_interface"
 }
 
@@ -222,16 +234,16 @@ bare_run() { # IMAGE STATUS EXPECT
 bare_checks() {
   local dir=$out/$name compiler level selftest
   selftest=("$root/tests/freestanding/bare.c" "$root/tests/freestanding/selftest.c")
-  bare_image "$dir/example.elf" "$out/objects/$name-gcc-Os.o" "$root/examples/bare.c"
+  bare_image "$dir/example.elf" "$out/objects/$name-gcc-Os.a" "$root/examples/bare.c"
   bare_run "$dir/example.elf" 0 '^no firmware: kestrix -42 BEEF$'
   for compiler in gcc clang; do
     for level in Os O2; do
-      bare_image "$dir/$compiler-$level.elf" "$out/objects/$name-$compiler-$level.o" "${selftest[@]}"
+      bare_image "$dir/$compiler-$level.elf" "$out/objects/$name-$compiler-$level.a" "${selftest[@]}"
       bare_run "$dir/$compiler-$level.elf" 0 '^[1-9][0-9]* passed, 0 failed$'
     done
   done
   if [[ $proc == riscv* ]]; then
-    bare_image "$dir/fp-probe.elf" "$out/objects/$name-gcc-O2.o" "${selftest[@]}" -DBARE_FP_PROBE
+    bare_image "$dir/fp-probe.elf" "$out/objects/$name-gcc-O2.a" "${selftest[@]}" -DBARE_FP_PROBE
     bare_run "$dir/fp-probe.elf" 2 '^trap: cause 0x0*2$' # illegal instruction
   fi
 }
