@@ -18,6 +18,10 @@
 #     by GCC and by Clang at -Os and at -O2; on RISC-V, where the FP unit
 #     starts off, an image that executes one FP instruction must stop at the
 #     trap
+#   - the bare toolchain files (cmake/arm-none-eabi.cmake, for the Cortex-M3
+#     and the Cortex-M0; cmake/riscv-bare.cmake, for rv32imac and rv64imac):
+#     the archive alone, built by CMake for the same core as the table says,
+#     passes the library inspection, and the self-test linked with it runs
 #
 # usage: scripts/targets.sh [TARGET...]    (default: every target below)
 # Installs the compilers and QEMU from Debian's packages when missing.
@@ -231,6 +235,36 @@ bare_run() { # IMAGE STATUS EXPECT
   [ "$status" -eq "$2" ] && grep -qE "$3" "$1.out"
 }
 
+# The bare targets that a toolchain file of cmake/ builds for: the file and
+# the cache entries that choose the core.
+declare -A toolchain=(
+  [cortex-m3]=arm-none-eabi.cmake
+  [cortex-m0]="arm-none-eabi.cmake -DKESTRIX_CPU=cortex-m0"
+  [rv32imac]=riscv-bare.cmake
+  [rv64imac]="riscv-bare.cmake -DKESTRIX_RISCV_ARCH=rv64imac -DKESTRIX_RISCV_ABI=lp64"
+)
+
+# The archive as CMake builds it with the target's toolchain file: nothing
+# but the library and the bounded call (no shared library, tests, examples
+# or descriptor output), for the core the table's flags give (the same
+# build attributes as the hand-built archive at the build's -O2), passing
+# the library inspection; the self-test linked with it runs.
+toolchain_checks() { # DIR SELFTEST...
+  local dir=$1 file cache made
+  shift
+  read -r file cache <<<"${toolchain[$name]}"
+  # shellcheck disable=SC2086 # the cache entries are words
+  cmake -S "$root" -B "$dir/cmake" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$file" -DKESTRIX_WERROR=ON $cache
+  cmake --build "$dir/cmake"
+  for made in libkestrix.so examples tests; do [ ! -e "$dir/cmake/$made" ]; done
+  [ "$("${tools}ar" t "$dir/cmake/libkestrix.a" | sort | xargs)" = "kestrix.cpp.obj kestrix_snprintf.cpp.obj" ]
+  diff <(readelf -A "$out/objects/$name-gcc-O2.a" | grep -v '^File: ') \
+    <(readelf -A "$dir/cmake/libkestrix.a" | grep -v '^File: ')
+  sh "$root/tests/check_library.sh" - "$dir/cmake/libkestrix.a" "$proc" "${tools}objdump" "${tools}nm" "$root" 0
+  bare_image "$dir/cmake.elf" "$dir/cmake/libkestrix.a" "$@"
+  bare_run "$dir/cmake.elf" 0 '^[1-9][0-9]* passed, 0 failed$'
+}
+
 bare_checks() {
   local dir=$out/$name compiler level selftest
   selftest=("$root/tests/freestanding/bare.c" "$root/tests/freestanding/selftest.c")
@@ -246,12 +280,15 @@ bare_checks() {
     bare_image "$dir/fp-probe.elf" "$out/objects/$name-gcc-O2.a" "${selftest[@]}" -DBARE_FP_PROBE
     bare_run "$dir/fp-probe.elf" 2 '^trap: cause 0x0*2$' # illegal instruction
   fi
+  [ -z "${toolchain[$name]:-}" ] || toolchain_checks "$dir" "${selftest[@]}"
 }
 
 bare_job() { # TARGET
   select_target "$1"
   mkdir -p "$out/$1"
-  verdict "$out/$1.log" "$1: self-test on $run, GCC and Clang at -Os and -O2" bare_checks
+  local what="$1: self-test on $run, GCC and Clang at -Os and -O2"
+  [ -z "${toolchain[$1]:-}" ] || what="$what, and libkestrix.a by cmake/${toolchain[$1]}"
+  verdict "$out/$1.log" "$what" bare_checks
 }
 
 main() {
