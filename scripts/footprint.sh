@@ -7,10 +7,11 @@
 # (RelWithDebInfo), with -fstack-usage added. Then, for every target of
 # scripts/targets.sh, the code bytes of the library's object and of the
 # bounded call's, and the deepest chain's stack of the library, as the
-# archive is built, by GCC and by Clang at -Os and at -O2. Installs the
-# compilers it needs when missing.
-# Exits non-zero when aarch64 .text exceeds 2,048 bytes, or Cortex-M3's at
-# GCC -Os 1,536.
+# archive is built, by GCC and by Clang at -Os and at -O2; and the .text of
+# a Cortex-M3 unit with one bounded call (tests/freestanding/bounded_caller.c).
+# Installs the compilers it needs when missing.
+# Exits non-zero when aarch64 .text exceeds 2,048 bytes, Cortex-M3's at GCC
+# -Os 1,536, or the Cortex-M3 caller's 160.
 #
 # usage: scripts/footprint.sh
 set -euo pipefail
@@ -116,6 +117,9 @@ done
 echo
 echo "Each cell: bytes of code of the library / of the bounded call / the library's deepest call chain's"
 echo "stack in bytes."
+caller=$(caller_text "$out/targets/bounded_caller.o")
+echo
+echo "A Cortex-M3 unit with one KESTRIX_SNPRINTF call of two arguments (GCC -Os): $caller bytes of .text."
 
 if [ "${text[aarch64]}" -gt "$limit" ]; then
   echo "aarch64 .text is ${text[aarch64]} bytes, above $limit" >&2
@@ -124,5 +128,9 @@ fi
 m3=$(code_bytes "$out/targets/cortex-m3-gcc-Os.o")
 if [ "$m3" -gt "$cortex_m3_limit" ]; then
   echo "Cortex-M3 .text at GCC -Os is $m3 bytes, above $cortex_m3_limit" >&2
+  exit 1
+fi
+if [ "$caller" -gt "$caller_limit" ]; then
+  echo "the Cortex-M3 unit with one bounded call has $caller bytes of .text, above $caller_limit" >&2
   exit 1
 fi

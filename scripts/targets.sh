@@ -22,6 +22,8 @@
 #     and the Cortex-M0; cmake/riscv-bare.cmake, for rv32imac and rv64imac):
 #     the archive alone, built by CMake for the same core as the table says,
 #     passes the library inspection, and the self-test linked with it runs
+#   - a Cortex-M3 unit with one KESTRIX_SNPRINTF call of two arguments
+#     (tests/freestanding/bounded_caller.c) has at most 160 bytes of .text
 #
 # usage: scripts/targets.sh [TARGET...]    (default: every target below)
 # Installs the compilers and QEMU from Debian's packages when missing.
@@ -100,6 +102,18 @@ library_object() {
   done
   rm -f "$3.a"
   "${tools}ar" rcs "$3.a" "$3.o" "$3_snprintf.o"
+}
+
+# Bytes of .text of a unit with one KESTRIX_SNPRINTF call of two arguments,
+# compiled for a Cortex-M3 at -Os into OBJECT: the call alone, as the bounded
+# call's code is in the archive.
+caller_limit=160
+caller_text() { # OBJECT
+  local hex
+  arm-none-eabi-gcc -Os -mcpu=cortex-m3 -mthumb -std=c11 -Wall -Wextra -Werror -I"$root/include" -c \
+    "$root/tests/freestanding/bounded_caller.c" -o "$1"
+  hex=$(readelf -W -S "$1" | sed 's/^ *\[ *[0-9]*\] //' | awk '$1 == ".text" {print $5}')
+  echo $((16#$hex))
 }
 
 # Bytes of code in OBJECT: its executable sections.
@@ -291,6 +305,13 @@ bare_job() { # TARGET
   verdict "$out/$1.log" "$what" bare_checks
 }
 
+caller_check() {
+  local bytes
+  bytes=$(caller_text "$out/objects/bounded_caller.o")
+  echo "one KESTRIX_SNPRINTF call of two arguments: $bytes bytes of .text"
+  [ "$bytes" -le "$caller_limit" ]
+}
+
 main() {
   ensure_targets
   out=${KESTRIX_TEST_DIR:-$root/build-test}/targets
@@ -312,6 +333,8 @@ main() {
     qemu-system-*) spawn bare_job "$t" ;;
     *) spawn linux_job "$t" ;;
     esac
+    [ "$t" != cortex-m3 ] ||
+      spawn verdict "$out/caller.log" "cortex-m3: a unit with one bounded call, at most $caller_limit bytes of .text" caller_check
   done
   wait
   local log failed=()
