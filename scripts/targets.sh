@@ -22,6 +22,9 @@
 #     and the Cortex-M0; cmake/riscv-bare.cmake, for rv32imac and rv64imac):
 #     the archive alone, built by CMake for the same core as the table says,
 #     passes the library inspection, and the self-test linked with it runs
+#   - docs/targets.md: its compile lines for a Cortex-M3 and an rv32imac core
+#     have exactly the library's flags, and run as written, their archive
+#     passes the library inspection and the example linked with it runs
 #   - a Cortex-M3 unit with one KESTRIX_SNPRINTF call of two arguments
 #     (tests/freestanding/bounded_caller.c) has at most 160 bytes of .text
 #
@@ -305,6 +308,44 @@ bare_job() { # TARGET
   verdict "$out/$1.log" "$what" bare_checks
 }
 
+# --- The compile lines of docs/targets.md -----------------------------------
+# The first code block of docs/targets.md whose first line starts with
+# PREFIX, each line continued with a backslash joined to the next.
+doc_block() { # PREFIX
+  awk -v p="$1" '/^```/ { if (!inside) { inside = 1; first = 1 } else if (found) exit; else inside = 0; next }
+    inside && first { first = 0; found = index($0, p) == 1 } inside && found' "$root/docs/targets.md" |
+    sed -e ':a' -e '/\\$/N; s/\\\n//; ta'
+}
+
+# The selected target's lines, run as written in a copy of the source tree:
+# the compile line is the compiler and the target flags of the table, the
+# words every build gives (the standard, -Os, -fPIC and hidden visibility),
+# and then exactly the library's flags of cmake/KestrixFlags.cmake for GCC
+# on a bare machine; its archive passes the library inspection, and the
+# example that the next block links with it runs on the machine.
+doc_checks() {
+  local dir=$out/docs/$name compile line want
+  mkdir -p "$dir"
+  cp -r "$root/include" "$root/src" "$root/examples" "$dir"
+  compile=$(doc_block "$gxx $tflags ")
+  line=$(grep -F src/kestrix.cpp <<<"$compile" | xargs)
+  want="$gxx $tflags -std=c++11 -Os -fPIC -fvisibility=hidden"
+  want="$want $(cmake -D ID=GNU -D PROCESSOR="$proc" -D SYSTEM=Generic -P "$root/cmake/KestrixFlags.cmake")"
+  want="$want -Iinclude -c src/kestrix.cpp src/kestrix_snprintf.cpp"
+  printf 'docs/targets.md: %s\nthe build:       %s\n' "$line" "$want"
+  [ "$line" = "$want" ]
+  (cd "$dir" && sh -ex <<<"$compile")
+  sh "$root/tests/check_library.sh" - "$dir/libkestrix.a" "$proc" "${tools}objdump" "${tools}nm" "$root" 0
+  (cd "$dir" && timeout 120 sh -ex <<<"$(doc_block "${tools}gcc $tflags ")") >"$dir/example.out" 2>&1
+  cat "$dir/example.out"
+  grep -q '^no firmware: kestrix -42 BEEF$' "$dir/example.out"
+}
+
+doc_job() { # TARGET
+  select_target "$1"
+  verdict "$out/docs-$1.log" "$1: the compile lines of docs/targets.md, the library's flags, run as written" doc_checks
+}
+
 caller_check() {
   local bytes
   bytes=$(caller_text "$out/objects/bounded_caller.o")
@@ -332,6 +373,9 @@ main() {
     -) ;;
     qemu-system-*) spawn bare_job "$t" ;;
     *) spawn linux_job "$t" ;;
+    esac
+    case $t in
+    cortex-m3 | rv32imac) spawn doc_job "$t" ;;
     esac
     [ "$t" != cortex-m3 ] ||
       spawn verdict "$out/caller.log" "cortex-m3: a unit with one bounded call, at most $caller_limit bytes of .text" caller_check
