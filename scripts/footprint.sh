@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Prints the library's footprint on x86-64 and aarch64 as Markdown: .text
-# bytes of the shared library and of the archive, each function's code bytes, and each
-# function's stack frame from -fstack-usage, plus the deepest call chains.
-# Builds the library alone, as the default build does (RelWithDebInfo), with
-# -fstack-usage added. Then, for every target of scripts/targets.sh, the
-# code bytes and the deepest chain's stack of the library's object as its
-# archive is built, by GCC and by Clang at -Os and at -O2. Installs the
-# compilers it needs when missing.
-# Exits non-zero when aarch64 .text exceeds 2,048 bytes, or Cortex-M3's at
-# GCC -Os 1,536.
+# bytes of the shared library, of the library's object in the archive and
+# of the bounded call's (kestrix_snprintf.cpp) beside it, each function's
+# code bytes, and each function's stack frame from -fstack-usage, plus the
+# deepest call chains. Builds the library alone, as the default build does
+# (RelWithDebInfo), with -fstack-usage added. Then, for every target of
+# scripts/targets.sh, the code bytes of the library's object and of the
+# bounded call's, and the deepest chain's stack of the library, as the
+# archive is built, by GCC and by Clang at -Os and at -O2; and the .text of
+# a Cortex-M3 unit with one bounded call (tests/freestanding/bounded_caller.c).
+# Installs the compilers it needs when missing.
+# Exits non-zero when aarch64 .text exceeds 2,048 bytes, Cortex-M3's at GCC
+# -Os 1,536, or the Cortex-M3 caller's 160.
 #
 # usage: scripts/footprint.sh
 set -euo pipefail
@@ -47,10 +50,11 @@ mkdir -p "$out"
 build x86-64
 build aarch64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/aarch64-linux-gnu.cmake"
 
-declare -A text archive_text fns frames
+declare -A text archive_text bounded_text fns frames
 for arch in x86-64 aarch64; do
   lib=$out/$arch/libkestrix.so
-  archive_text[$arch]=$(text_bytes "$out/$arch/libkestrix.a")
+  archive_text[$arch]=$(text_bytes "$out/$arch/CMakeFiles/kestrix_objects.dir/src/kestrix.cpp.o")
+  bounded_text[$arch]=$(text_bytes "$out/$arch/CMakeFiles/kestrix_call_objects.dir/src/kestrix_snprintf.cpp.o")
   su=$(find "$out/$arch" -name 'kestrix.cpp.su' | head -n 1)
   [ -f "$lib" ] && [ -n "$su" ] || { echo "no library or stack usage for $arch" >&2; exit 1; }
   text[$arch]=$(text_bytes "$lib")
@@ -61,7 +65,8 @@ done
 echo "| | x86-64 | aarch64 |"
 echo "|---|---:|---:|"
 echo "| .text of libkestrix.so, bytes | ${text[x86-64]} | ${text[aarch64]} |"
-echo "| .text of libkestrix.a (its one object), bytes | ${archive_text[x86-64]} | ${archive_text[aarch64]} |"
+echo "| .text of the library's object in libkestrix.a, bytes | ${archive_text[x86-64]} | ${archive_text[aarch64]} |"
+echo "| .text of the bounded call's object beside it, bytes | ${bounded_text[x86-64]} | ${bounded_text[aarch64]} |"
 echo
 echo "| function | x86-64 code | x86-64 stack frame | aarch64 code | aarch64 stack frame |"
 echo "|---|---:|---:|---:|---:|"
@@ -85,7 +90,7 @@ echo "| ${sink_chain// / → } | $(chain x86-64 $sink_chain) | $(chain aarch64 $
 
 footprint_job() { # TARGET COMPILER LEVEL
   select_target "$1"
-  library_object "$2" "$3" "$out/targets/$1-$2-$3.o" >"$out/targets/$1-$2-$3.log" 2>&1
+  library_object "$2" "$3" "$out/targets/$1-$2-$3" >"$out/targets/$1-$2-$3.log" 2>&1
 }
 mkdir -p "$out/targets"
 mapfile -t target_list < <(target_names)
@@ -104,13 +109,17 @@ for t in "${target_list[@]}"; do
     for l in Os O2; do
       o=$out/targets/$t-$c-$l.o
       [ -f "$o" ] || { cat "${o%.o}.log" >&2; exit 1; }
-      row="$row $(code_bytes "$o") / $(deepest_stack "${o%.o}.su") |"
+      row="$row $(code_bytes "$o") / $(code_bytes "${o%.o}_snprintf.o") / $(deepest_stack "${o%.o}.su") |"
     done
   done
   echo "$row"
 done
 echo
-echo "Each cell: bytes of code / the deepest call chain's stack in bytes."
+echo "Each cell: bytes of code of the library / of the bounded call / the library's deepest call chain's"
+echo "stack in bytes."
+caller=$(caller_text "$out/targets/bounded_caller.o")
+echo
+echo "A Cortex-M3 unit with one KESTRIX_SNPRINTF call of two arguments (GCC -Os): $caller bytes of .text."
 
 if [ "${text[aarch64]}" -gt "$limit" ]; then
   echo "aarch64 .text is ${text[aarch64]} bytes, above $limit" >&2
@@ -119,5 +128,9 @@ fi
 m3=$(code_bytes "$out/targets/cortex-m3-gcc-Os.o")
 if [ "$m3" -gt "$cortex_m3_limit" ]; then
   echo "Cortex-M3 .text at GCC -Os is $m3 bytes, above $cortex_m3_limit" >&2
+  exit 1
+fi
+if [ "$caller" -gt "$caller_limit" ]; then
+  echo "the Cortex-M3 unit with one bounded call has $caller bytes of .text, above $caller_limit" >&2
   exit 1
 fi

@@ -2,21 +2,31 @@
 # The library on every target it is built for, beside the native and aarch64
 # suites. scripts/test-all.sh runs it as its targets leg; scripts/footprint.sh
 # reads its table.
-#   - every target, by GCC and by Clang at -O0, -Os, -O2 and -O3: the
-#     library's object passes the archive half of the library inspection
-#     (it imports nothing but names the linker defines, and on Arm Linux the
-#     unwind tables' personality markers; nothing writable; no FP/SIMD
-#     register)
+#   - every target, by GCC and by Clang at -O0, -Os, -O2 and -O3: an archive
+#     of the library's object and the bounded call's passes the archive half
+#     of the library inspection (it imports nothing but names the linker
+#     defines, and on Arm Linux the unwind tables' personality markers;
+#     nothing writable; no FP/SIMD register)
 #   - the Linux targets: the library and the examples built by CMake with
 #     cmake/<triple>.cmake, the library inspection, and under qemu-user the
 #     examples, the self-test with no C library (tests/freestanding/selftest.c
 #     with examples/nolibc_start.c), the C tests (c_api.c, c_checked.c) and
-#     the C++ interface's (cpp_interface.cpp), exceptions included
+#     the C++ interface's (cpp_interface.cpp), exceptions included, linked
+#     with -lkestrix_nonshared -lkestrix
 #   - the bare machines under qemu-system, started by examples/bare_start.c:
 #     the example (examples/bare.c), and the self-test with the library built
 #     by GCC and by Clang at -Os and at -O2; on RISC-V, where the FP unit
 #     starts off, an image that executes one FP instruction must stop at the
 #     trap
+#   - the bare toolchain files (cmake/arm-none-eabi.cmake, for the Cortex-M3
+#     and the Cortex-M0; cmake/riscv-bare.cmake, for rv32imac and rv64imac):
+#     the archive alone, built by CMake for the same core as the table says,
+#     passes the library inspection, and the self-test linked with it runs
+#   - docs/targets.md: its compile lines for a Cortex-M3 and an rv32imac core
+#     have exactly the library's flags, and run as written, their archive
+#     passes the library inspection and the example linked with it runs
+#   - a Cortex-M3 unit with one KESTRIX_SNPRINTF call of two arguments
+#     (tests/freestanding/bounded_caller.c) has at most 160 bytes of .text
 #
 # usage: scripts/targets.sh [TARGET...]    (default: every target below)
 # Installs the compilers and QEMU from Debian's packages when missing.
@@ -79,16 +89,34 @@ select_target() {
   return 1
 }
 
-# library_object COMPILER LEVEL OBJECT: the library's source compiled for
-# the selected target by gcc or clang at -LEVEL, with the flags the build
-# gives it (cmake/KestrixFlags.cmake), and its stack usage in OBJECT's .su.
+# library_object COMPILER LEVEL BASE: the library's freestanding sources
+# compiled for the selected target by gcc or clang at -LEVEL, with the flags
+# the build gives them (cmake/KestrixFlags.cmake): BASE.o of kestrix.cpp and
+# BASE_snprintf.o of kestrix_snprintf.cpp (the bounded call), their stack
+# usage in BASE.su and BASE_snprintf.su, and the archive of the two, BASE.a.
 library_object() {
-  local cxx=$gxx id=GNU
+  local cxx=$gxx id=GNU flags source
   [ "$1" = gcc ] || cxx="clang++ --target=$ctarget" id=Clang
-  # shellcheck disable=SC2046,SC2086 # the flags are words
-  $cxx -std=c++11 -fPIC -fvisibility=hidden -Wall -Wextra -Werror $tflags \
-    $(cmake -D ID=$id -D PROCESSOR="$proc" -D SYSTEM=$system -P "$root/cmake/KestrixFlags.cmake") \
-    -"$2" -fstack-usage -I"$root/include" -c "$root/src/kestrix.cpp" -o "$3"
+  flags=$(cmake -D ID=$id -D PROCESSOR="$proc" -D SYSTEM=$system -P "$root/cmake/KestrixFlags.cmake")
+  for source in kestrix kestrix_snprintf; do
+    # shellcheck disable=SC2086 # the flags are words
+    $cxx -std=c++11 -fPIC -fvisibility=hidden -Wall -Wextra -Werror $tflags $flags -"$2" -fstack-usage \
+      -I"$root/include" -c "$root/src/$source.cpp" -o "$3${source#kestrix}.o"
+  done
+  rm -f "$3.a"
+  "${tools}ar" rcs "$3.a" "$3.o" "$3_snprintf.o"
+}
+
+# Bytes of .text of a unit with one KESTRIX_SNPRINTF call of two arguments,
+# compiled for a Cortex-M3 at -Os into OBJECT: the call alone, as the bounded
+# call's code is in the archive.
+caller_limit=160
+caller_text() { # OBJECT
+  local hex
+  arm-none-eabi-gcc -Os -mcpu=cortex-m3 -mthumb -std=c11 -Wall -Wextra -Werror -I"$root/include" -c \
+    "$root/tests/freestanding/bounded_caller.c" -o "$1"
+  hex=$(readelf -W -S "$1" | sed 's/^ *\[ *[0-9]*\] //' | awk '$1 == ".text" {print $5}')
+  echo $((16#$hex))
 }
 
 # Bytes of code in OBJECT: its executable sections.
@@ -143,8 +171,8 @@ verdict() { # LOG, WHAT, command...
 
 # --- GCC and Clang at every level ------------------------------------------
 matrix_check() {
-  library_object "$compiler" "$level" "$base.o"
-  sh "$root/tests/check_library.sh" - "$base.o" "$proc" "${tools}objdump" "${tools}nm" "$root" 0
+  library_object "$compiler" "$level" "$base"
+  sh "$root/tests/check_library.sh" - "$base.a" "$proc" "${tools}objdump" "${tools}nm" "$root" 0
 }
 
 matrix_job() { # TARGET COMPILER LEVEL
@@ -179,12 +207,17 @@ linux_checks() {
     "$root/examples/nolibc_start.c" "$dir/build/libkestrix.a" -o "$dir/selftest"
   "$run" "$dir/selftest" >"$dir/selftest.out"
   grep -E '^[1-9][0-9]* passed, 0 failed$' "$dir/selftest.out"
+  # As kestrix::kestrix links them: the bounded and descriptor calls from
+  # libkestrix_nonshared.a, before the shared library. c_checked.c wraps
+  # write(2) and the library's buffer functions, as its CTest build does.
+  local libs=(-L"$dir/build" -lkestrix_nonshared -lkestrix)
   "${triple}-gcc" -std=c99 -Wall -Wextra -pedantic -Werror -I"$root/include" "$root/tests/adoption/c_api.c" \
-    -L"$dir/build" -lkestrix -o "$dir/c_api"
+    "${libs[@]}" -o "$dir/c_api"
   "${triple}-gcc" -std=c11 -Wall -Wextra -pedantic -Werror -I"$root/include" "$root/tests/adoption/c_checked.c" \
-    -L"$dir/build" -lkestrix -Wl,--wrap=write -o "$dir/c_checked"
+    "${libs[@]}" -Wl,--wrap=write,--wrap=kestrix_sprintf,--wrap=kestrix_vsprintf,--wrap=kestrix_vfnprintf \
+    -o "$dir/c_checked"
   "${triple}-g++" -std=c++20 -Wall -Wextra -pedantic -Werror -I"$root/include" \
-    "$root/tests/adoption/cpp_interface.cpp" -L"$dir/build" -lkestrix -o "$dir/cpp_interface"
+    "$root/tests/adoption/cpp_interface.cpp" "${libs[@]}" -o "$dir/cpp_interface"
   "${qemu[@]}" "$dir/c_api" && "${qemu[@]}" "$dir/c_checked" && "${qemu[@]}" "$dir/cpp_interface"
 }
 
@@ -219,27 +252,105 @@ bare_run() { # IMAGE STATUS EXPECT
   [ "$status" -eq "$2" ] && grep -qE "$3" "$1.out"
 }
 
+# The bare targets that a toolchain file of cmake/ builds for: the file and
+# the cache entries that choose the core.
+declare -A toolchain=(
+  [cortex-m3]=arm-none-eabi.cmake
+  [cortex-m0]="arm-none-eabi.cmake -DKESTRIX_CPU=cortex-m0"
+  [rv32imac]=riscv-bare.cmake
+  [rv64imac]="riscv-bare.cmake -DKESTRIX_RISCV_ARCH=rv64imac -DKESTRIX_RISCV_ABI=lp64"
+)
+
+# The archive as CMake builds it with the target's toolchain file: nothing
+# but the library and the bounded call (no shared library, tests, examples
+# or descriptor output), for the core the table's flags give (the same
+# build attributes as the hand-built archive at the build's -O2), passing
+# the library inspection; the self-test linked with it runs.
+toolchain_checks() { # DIR SELFTEST...
+  local dir=$1 file cache made
+  shift
+  read -r file cache <<<"${toolchain[$name]}"
+  # shellcheck disable=SC2086 # the cache entries are words
+  cmake -S "$root" -B "$dir/cmake" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$file" -DKESTRIX_WERROR=ON $cache
+  cmake --build "$dir/cmake"
+  for made in libkestrix.so examples tests; do [ ! -e "$dir/cmake/$made" ]; done
+  [ "$("${tools}ar" t "$dir/cmake/libkestrix.a" | sort | xargs)" = "kestrix.cpp.obj kestrix_snprintf.cpp.obj" ]
+  diff <(readelf -A "$out/objects/$name-gcc-O2.a" | grep -v '^File: ') \
+    <(readelf -A "$dir/cmake/libkestrix.a" | grep -v '^File: ')
+  sh "$root/tests/check_library.sh" - "$dir/cmake/libkestrix.a" "$proc" "${tools}objdump" "${tools}nm" "$root" 0
+  bare_image "$dir/cmake.elf" "$dir/cmake/libkestrix.a" "$@"
+  bare_run "$dir/cmake.elf" 0 '^[1-9][0-9]* passed, 0 failed$'
+}
+
 bare_checks() {
   local dir=$out/$name compiler level selftest
   selftest=("$root/tests/freestanding/bare.c" "$root/tests/freestanding/selftest.c")
-  bare_image "$dir/example.elf" "$out/objects/$name-gcc-Os.o" "$root/examples/bare.c"
+  bare_image "$dir/example.elf" "$out/objects/$name-gcc-Os.a" "$root/examples/bare.c"
   bare_run "$dir/example.elf" 0 '^no firmware: kestrix -42 BEEF$'
   for compiler in gcc clang; do
     for level in Os O2; do
-      bare_image "$dir/$compiler-$level.elf" "$out/objects/$name-$compiler-$level.o" "${selftest[@]}"
+      bare_image "$dir/$compiler-$level.elf" "$out/objects/$name-$compiler-$level.a" "${selftest[@]}"
       bare_run "$dir/$compiler-$level.elf" 0 '^[1-9][0-9]* passed, 0 failed$'
     done
   done
   if [[ $proc == riscv* ]]; then
-    bare_image "$dir/fp-probe.elf" "$out/objects/$name-gcc-O2.o" "${selftest[@]}" -DBARE_FP_PROBE
+    bare_image "$dir/fp-probe.elf" "$out/objects/$name-gcc-O2.a" "${selftest[@]}" -DBARE_FP_PROBE
     bare_run "$dir/fp-probe.elf" 2 '^trap: cause 0x0*2$' # illegal instruction
   fi
+  [ -z "${toolchain[$name]:-}" ] || toolchain_checks "$dir" "${selftest[@]}"
 }
 
 bare_job() { # TARGET
   select_target "$1"
   mkdir -p "$out/$1"
-  verdict "$out/$1.log" "$1: self-test on $run, GCC and Clang at -Os and -O2" bare_checks
+  local what="$1: self-test on $run, GCC and Clang at -Os and -O2"
+  [ -z "${toolchain[$1]:-}" ] || what="$what, and libkestrix.a by cmake/${toolchain[$1]}"
+  verdict "$out/$1.log" "$what" bare_checks
+}
+
+# --- The compile lines of docs/targets.md -----------------------------------
+# The first code block of docs/targets.md whose first line starts with
+# PREFIX, each line continued with a backslash joined to the next.
+doc_block() { # PREFIX
+  awk -v p="$1" '/^```/ { if (!inside) { inside = 1; first = 1 } else if (found) exit; else inside = 0; next }
+    inside && first { first = 0; found = index($0, p) == 1 } inside && found' "$root/docs/targets.md" |
+    sed -e ':a' -e '/\\$/N; s/\\\n//; ta'
+}
+
+# The selected target's lines, run as written in a copy of the source tree:
+# the compile line is the compiler and the target flags of the table, the
+# words every build gives (the standard, -Os, -fPIC and hidden visibility),
+# and then exactly the library's flags of cmake/KestrixFlags.cmake for GCC
+# on a bare machine; its archive passes the library inspection, and the
+# example that the next block links with it runs on the machine.
+doc_checks() {
+  local dir=$out/docs/$name compile line want
+  mkdir -p "$dir"
+  cp -r "$root/include" "$root/src" "$root/examples" "$dir"
+  compile=$(doc_block "$gxx $tflags ")
+  line=$(grep -F src/kestrix.cpp <<<"$compile" | xargs)
+  want="$gxx $tflags -std=c++11 -Os -fPIC -fvisibility=hidden"
+  want="$want $(cmake -D ID=GNU -D PROCESSOR="$proc" -D SYSTEM=Generic -P "$root/cmake/KestrixFlags.cmake")"
+  want="$want -Iinclude -c src/kestrix.cpp src/kestrix_snprintf.cpp"
+  printf 'docs/targets.md: %s\nthe build:       %s\n' "$line" "$want"
+  [ "$line" = "$want" ]
+  (cd "$dir" && sh -ex <<<"$compile")
+  sh "$root/tests/check_library.sh" - "$dir/libkestrix.a" "$proc" "${tools}objdump" "${tools}nm" "$root" 0
+  (cd "$dir" && timeout 120 sh -ex <<<"$(doc_block "${tools}gcc $tflags ")") >"$dir/example.out" 2>&1
+  cat "$dir/example.out"
+  grep -q '^no firmware: kestrix -42 BEEF$' "$dir/example.out"
+}
+
+doc_job() { # TARGET
+  select_target "$1"
+  verdict "$out/docs-$1.log" "$1: the compile lines of docs/targets.md, the library's flags, run as written" doc_checks
+}
+
+caller_check() {
+  local bytes
+  bytes=$(caller_text "$out/objects/bounded_caller.o")
+  echo "one KESTRIX_SNPRINTF call of two arguments: $bytes bytes of .text"
+  [ "$bytes" -le "$caller_limit" ]
 }
 
 main() {
@@ -263,6 +374,11 @@ main() {
     qemu-system-*) spawn bare_job "$t" ;;
     *) spawn linux_job "$t" ;;
     esac
+    case $t in
+    cortex-m3 | rv32imac) spawn doc_job "$t" ;;
+    esac
+    [ "$t" != cortex-m3 ] ||
+      spawn verdict "$out/caller.log" "cortex-m3: a unit with one bounded call, at most $caller_limit bytes of .text" caller_check
   done
   wait
   local log failed=()

@@ -9,8 +9,10 @@
 #   debug     the native and aarch64 suites built unoptimised (Debug)
 #   targets   every other target (scripts/targets.sh): riscv64, s390x,
 #             ppc64le, armhf and i686 Linux under qemu-user, Cortex-M3,
-#             Cortex-M0, rv32 and rv64 machines under qemu-system, and the
-#             library by GCC and Clang at -O0 to -O3 for all of them
+#             Cortex-M0, rv32 and rv64 machines under qemu-system (the
+#             archive built by hand, by the bare toolchain files and by the
+#             lines of docs/targets.md), and the library and the bounded
+#             call by GCC and Clang at -O0 to -O3 for all of them
 #   foreign   the native suite built by clang at -O3 with the flags a parent
 #             build or a distribution may add (-fno-semantic-interposition,
 #             -Bsymbolic-functions, -z lazy, -fno-plt)

@@ -115,7 +115,12 @@ KESTRIX_BOUNDED_COPY uint32_t copy(Out &o, const unsigned char *&from, uint32_t 
 template <class Out>
 inline void convert(Out &o, uint32_t letter, uint64_t v)
 {
-    const char spec[3] = {'%', static_cast<char>(letter), '\0'};
+    // Stored byte by byte: unoptimised GCC for Thumb-1 clears an
+    // initialised array with a call to memset first.
+    char spec[3];
+    spec[0] = '%';
+    spec[1] = static_cast<char>(letter);
+    spec[2] = '\0';
     if (o.end - o.d >= kConversionRoom) {
         o.d = kestrix_sprintf(o.d, spec, v);
         return;
