@@ -15,7 +15,7 @@ size_t bench_log_bounded(char *buf, size_t size, const char *fmt, uint64_t count
     return KESTRIX_SNPRINTF(buf, size, fmt, counter, name, value, addr, flags);
 }
 
-/* The bounded call as it was before the pre-scan, copied here to be timed
+/* The bounded call as 1.0 had it, copied here to be timed
  * beside it: every character through a sink that stores while there is room
  * for it and the NUL, and counts it, whatever the size. */
 struct before_bound {
