@@ -117,16 +117,16 @@ inline void convert(Out &o, uint32_t letter, uint64_t v)
 {
     // Stored byte by byte: unoptimised GCC for Thumb-1 clears an
     // initialised array with a call to memset first.
-    char spec[3];
-    spec[0] = '%';
-    spec[1] = static_cast<char>(letter);
-    spec[2] = '\0';
+    char format[3];
+    format[0] = '%';
+    format[1] = static_cast<char>(letter);
+    format[2] = '\0';
     if (o.end - o.d >= kConversionRoom) {
-        o.d = kestrix_sprintf(o.d, spec, v);
+        o.d = kestrix_sprintf(o.d, format, v);
         return;
     }
     char text[kConversionRoom];
-    const char *const stop = kestrix_sprintf(text, spec, v);
+    const char *const stop = kestrix_sprintf(text, format, v);
     for (const char *t = text; t != stop; ++t)
         put(o, *t);
 }
