@@ -12,24 +12,23 @@ namespace {
 using kestrix_bounded::ArgList;
 
 // Stores while the buffer has room for a byte and the closing NUL; past
-// that, bytes go to `spill`, which is emptied each time it fills, and are
-// only counted.
+// that (or from the start, when size is 0), bytes go to `spill`, which is
+// emptied each time it fills, and are only counted.
 struct Bounded {
     char *d;
     char *end;
     char *nul;        // where the closing NUL goes once the buffer is full
-    bool counting;    // the buffer is full (or has size 0)
     uint64_t spilled; // bytes counted in spills emptied so far
     char spill[32];   // more than a conversion's room, so conversions go straight in
 
+    bool counting() const { return end == spill + sizeof spill; }
+
     void full()
     {
-        if (counting) {
+        if (counting())
             spilled += sizeof spill;
-        } else {
-            counting = true;
+        else
             nul = d;
-        }
         d = spill;
         end = spill + sizeof spill;
     }
@@ -40,16 +39,10 @@ KESTRIX_BOUNDED_ONE_COPY size_t bounded(char *buf, size_t size, const char *fmt,
     Bounded b;
     b.nul = nullptr;
     b.spilled = 0;
-    b.counting = size == 0;
-    if (b.counting) {
-        b.d = b.spill;
-        b.end = b.spill + sizeof b.spill;
-    } else {
-        b.d = buf;
-        b.end = buf + size - 1;
-    }
+    b.d = size ? buf : b.spill;
+    b.end = size ? buf + size - 1 : b.spill + sizeof b.spill;
     kestrix_bounded::pass(b, fmt, args);
-    if (!b.counting) {
+    if (!b.counting()) {
         *b.d = '\0';
         return static_cast<size_t>(b.d - buf);
     }

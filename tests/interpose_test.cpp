@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include <kestrix.h>
+#include <kestrix_checked.h>
 
 namespace {
 int str_calls = 0;
@@ -69,6 +69,18 @@ TEST(Interposition, SprintfReachesTheInterposedVfnprintfAndStr)
     EXPECT_EQ(std::string(buf, static_cast<size_t>(end - buf)), "k=01FF,-3");
     EXPECT_EQ(vfnprintf_calls, 1);
     EXPECT_EQ(str_calls, 3); // %s, and the digits of %x and %d
+}
+
+// The bounded call formats each conversion but %s through the library,
+// once each; its text and strings it copies itself.
+TEST(Interposition, BoundedCallReachesTheInterposedFunctionsForItsConversionsAlone)
+{
+    char buf[32];
+    reset();
+    EXPECT_EQ(kestrix_snprintf(buf, sizeof buf, "%s=%x,%d", "k", uint64_t{0x1FF}, int64_t{-3}), 9u);
+    EXPECT_STREQ(buf, "k=01FF,-3");
+    EXPECT_EQ(vfnprintf_calls, 2);
+    EXPECT_EQ(str_calls, 2); // the digits of %x and %d
 }
 
 TEST(Interposition, FnprintfAndVsprintfReachTheInterposedVfnprintf)
