@@ -1,18 +1,22 @@
 // The single pass behind the bounded call (kestrix_snprintf.cpp) and
 // descriptor output (kestrix_dprintf.cpp).
 //
-// It copies the format's text and every %s string itself, and has the
-// library format each other conversion: kestrix_sprintf of "%" and the
-// letter, straight into the output when the longest conversion fits there,
-// else into a small buffer of its own that is then copied. So it knows only
-// which conversions read an argument (all but %% and a final lone %), and
-// every other rule stays the library's.
+// It writes every byte of the output itself: the format's text and each
+// %s string copied, every other conversion turned into its characters by
+// the library's own rules (conversions.h), which the library's emitters
+// follow too. It calls no function of the library, so a program's own
+// kestrix_dec or kestrix_hex, which replaces the library's for the
+// library's own calls, changes nothing here and cannot make a conversion
+// longer than the bound allows for.
 //
 // Each byte of the format and of a string is read once, and each store is
 // checked against the end of the room where the store happens. A string
 // that another thread, a signal handler or the output itself changes while
 // the call runs is therefore cut where the bound says, never measured first
-// and copied later.
+// and copied later. A source that lies in the output (a %s string or the
+// format inside the buffer being written) is read no further than the end
+// of that buffer: what it reads is then whatever the output has made of
+// it, but no byte outside the buffer and the source is read.
 #ifndef KESTRIX_BOUNDED_H
 #define KESTRIX_BOUNDED_H
 
@@ -20,7 +24,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "kestrix.h"
+#include "conversions.h"
 
 // GCC at -O3 would otherwise clone a function for a constant argument, a
 // second copy of its code.
@@ -32,9 +36,14 @@
 
 namespace kestrix_bounded {
 
-// The most one conversion other than %s writes, with the NUL that
-// kestrix_sprintf stores after it: 20 digits of %d, %i or %u.
-constexpr ptrdiff_t kConversionRoom = 21;
+namespace conv = kestrix_conversions;
+
+// The bytes between d and end, in unsigned arithmetic: a buffer's end may
+// lie more than PTRDIFF_MAX bytes past its start.
+inline size_t room(const char *d, const char *end)
+{
+    return static_cast<size_t>(reinterpret_cast<uintptr_t>(end) - reinterpret_cast<uintptr_t>(d));
+}
 
 // How a pass takes the argument list, so that it reads the caller's list in
 // place: where va_list is an array (x86-64) a va_list parameter already is a
@@ -52,7 +61,9 @@ using ArgList = ArgListOf<va_list>::type;
 
 // An Out has `d`, where its next byte goes, and `end`, one past the last
 // byte it may take; full() is called when a byte is due at end, and leaves
-// room for at least one more.
+// room for at least one more. readable(p) is how many bytes from p a source
+// may be read: SIZE_MAX, unless Out::kSourcesMayOverlap and p lies below
+// the end of the caller's buffer.
 template <class Out>
 inline void put(Out &o, char c)
 {
@@ -62,32 +73,41 @@ inline void put(Out &o, char c)
 }
 
 // Copies bytes from `from` up to the first NUL or stop byte (which is '%' in
-// a format, NUL in a string) and returns that byte; `from` is left at it.
-// Each byte is read only once the one before it was found not to stop the
-// copy, so nothing past a terminating NUL is read. While 8 bytes of room are
-// left, the loop branches back once per 8 bytes; the last few bytes before
-// the end go one at a time, each checked against it. Optimised for size,
-// there is one copy of the loop, which takes one byte at a time.
+// a format, NUL in a string), reading at most `left` bytes, and returns
+// that byte, or NUL when `left` ran out first; `from` is left at it and
+// `left` less what was read. Each byte is read only once the one before it
+// was found not to stop the copy, so nothing past a terminating NUL is
+// read. While 8 bytes of room are left, the loop branches back once per 8
+// bytes; the last few bytes before the end go one at a time, each checked
+// against it. Optimised for size, there is one copy of the loop, which
+// takes one byte at a time.
 #if defined(__OPTIMIZE_SIZE__)
 #define KESTRIX_BOUNDED_COPY KESTRIX_BOUNDED_ONE_COPY
 #else
 #define KESTRIX_BOUNDED_COPY __attribute__((always_inline)) inline
 #endif
 template <class Out>
-KESTRIX_BOUNDED_COPY uint32_t copy(Out &o, const unsigned char *&from, uint32_t stop)
+KESTRIX_BOUNDED_COPY uint32_t copy(Out &o, const unsigned char *&from, uint32_t stop, size_t &left)
 {
     // Locals, not the references: a char store may alias anything, and the
     // compiler would otherwise reload them after every byte.
     const unsigned char *p = from;
     char *d = o.d;
     for (;;) {
-        char *const end = o.end;
+        // Where the copy stops for want of room, or of source to read.
+        size_t n = room(d, o.end);
+        const bool short_source = Out::kSourcesMayOverlap && left < n;
+        if (short_source)
+            n = left;
+        char *const end = d + n;
 #if !defined(__OPTIMIZE_SIZE__)
-        for (; end - d >= 8; p += 8, d += 8) {
+        for (; room(d, end) >= 8; p += 8, d += 8) {
 #pragma GCC unroll 8
             for (int k = 0; k < 8; ++k) {
                 const uint32_t c = p[k];
                 if (__builtin_expect(c <= '%', 0) && (c == '\0' || c == stop)) {
+                    if (Out::kSourcesMayOverlap)
+                        left -= n - room(d + k, end);
                     from = p + k;
                     o.d = d + k;
                     return c;
@@ -99,6 +119,8 @@ KESTRIX_BOUNDED_COPY uint32_t copy(Out &o, const unsigned char *&from, uint32_t 
         for (; d != end; ++p, ++d) {
             const uint32_t c = *p;
             if (c <= '%' && (c == '\0' || c == stop)) {
+                if (Out::kSourcesMayOverlap)
+                    left -= n - room(d, end);
                 from = p;
                 o.d = d;
                 return c;
@@ -106,56 +128,98 @@ KESTRIX_BOUNDED_COPY uint32_t copy(Out &o, const unsigned char *&from, uint32_t 
             *d = static_cast<char>(c);
         }
         o.d = d;
+        if (Out::kSourcesMayOverlap) {
+            left -= n;
+            if (short_source) {
+                from = p;
+                return '\0';
+            }
+        }
         o.full();
         d = o.d;
     }
 }
 
-// One conversion other than %s, formatted by the library.
+// The n bytes at p, each store checked.
 template <class Out>
-inline void convert(Out &o, uint32_t letter, uint64_t v)
+inline void append(Out &o, const char *p, size_t n)
 {
-    // Stored byte by byte: unoptimised GCC for Thumb-1 clears an
-    // initialised array with a call to memset first.
-    char format[3];
-    format[0] = '%';
-    format[1] = static_cast<char>(letter);
-    format[2] = '\0';
-    if (o.end - o.d >= kConversionRoom) {
-        o.d = kestrix_sprintf(o.d, format, v);
+    if (room(o.d, o.end) >= n) {
+        char *d = o.d;
+        for (; n; --n)
+            *d++ = *p++;
+        o.d = d;
         return;
     }
-    char text[kConversionRoom];
-    const char *const stop = kestrix_sprintf(text, format, v);
-    for (const char *t = text; t != stop; ++t)
-        put(o, *t);
+    for (; n; --n)
+        put(o, *p++);
 }
+
+// The library's conversions, turned into characters by its own rules. A
+// %s string is copied where it lies; every other conversion is made in
+// `text` and returned as its first byte, to be stored like any other.
+template <class Out>
+struct Convert {
+    Out &o;
+    explicit Convert(Out &out) : o(out) {}
+    // A sign and 20 digits, closed at an even offset: decimal digits are
+    // stored in pairs at even offsets from the end.
+    alignas(2) char text[conv::kDecimalDigits + 2];
+
+    char *end() { return text + sizeof text; }
+
+    KESTRIX_INLINE const char *dec(uint64_t v, int32_t is_signed)
+    {
+        const bool negative = conv::negative(v, is_signed);
+        char *p = conv::decimal(end(), conv::magnitude(v, negative));
+        if (negative)
+            *--p = '-';
+        return p;
+    }
+    KESTRIX_INLINE const char *hex(uint64_t v, int32_t nbytes) { return conv::hex(end(), v, nbytes); }
+    KESTRIX_INLINE const char *str(const char *s)
+    {
+        const unsigned char *q = conv::string(s);
+        size_t left = o.readable(q);
+        copy(o, q, '\0', left);
+        return nullptr;
+    }
+    KESTRIX_INLINE const char *chr(int32_t c)
+    {
+        end()[-1] = static_cast<char>(c);
+        return end() - 1;
+    }
+    KESTRIX_INLINE const char *unknown() { return chr('?'); }
+};
 
 template <class Out>
 __attribute__((always_inline)) inline void pass(Out &o, const char *fmt, ArgList args)
 {
     const unsigned char *p = reinterpret_cast<const unsigned char *>(fmt);
+    size_t left = o.readable(p);
     for (;;) {
-        if (copy(o, p, '%') == '\0')
+        if (copy(o, p, '%', left) == '\0')
+            return;
+        // A lone '%' at the end writes nothing and reads nothing, nor does
+        // one that is the last byte the format may be read to.
+        if (Out::kSourcesMayOverlap && left < 2)
             return;
         const uint32_t letter = p[1];
-        if (letter == '\0') // a lone '%' at the end writes nothing and reads nothing
+        if (letter == '\0')
             return;
         p += 2;
+        if (Out::kSourcesMayOverlap)
+            left -= 2;
         if (letter == '%') {
             put(o, '%');
             continue;
         }
+        // The argument is read before the letter is examined further, so an
+        // unknown letter consumes its argument like any other.
         const uint64_t v = va_arg(args, uint64_t);
-        if (letter != 's') {
-            convert(o, letter, v);
-            continue;
-        }
-        // Narrowed to a pointer before it is tested, as the library does: on
-        // a 32-bit target a value whose low half is 0 is a null pointer.
-        const char *const s = reinterpret_cast<const char *>(static_cast<uintptr_t>(v));
-        const unsigned char *q = reinterpret_cast<const unsigned char *>(s ? s : "(null)");
-        copy(o, q, '\0');
+        Convert<Out> c(o);
+        if (const char *t = conv::apply(c, letter, v))
+            append(o, t, room(t, c.end()));
     }
 }
 

@@ -1,5 +1,5 @@
 // kestrix: the whole library. Freestanding: it includes only the compiler's
-// <stdarg.h> and <stdint.h>, calls nothing but the caller's sink and its own
+// <stdarg.h> and <stdint.h> (and conversions.h, its own), calls nothing but the caller's sink and its own
 // exported functions, and keeps no state outside the current call's frame.
 
 #include <stdarg.h>
@@ -9,6 +9,8 @@
 #pragma GCC visibility push(default)
 #include "kestrix.h"
 #pragma GCC visibility pop
+
+#include "conversions.h"
 
 // The buffer sink behind kestrix_sprintf and kestrix_vsprintf. ctx is the
 // address of the call's write cursor; only the low byte of %c is stored.
@@ -49,47 +51,7 @@ __attribute__((always_inline)) static inline uint32_t copy_run(const unsigned ch
     }
 }
 
-#if UINTPTR_MAX == 0xFFFFFFFFu
-// With 32-bit registers a 64-bit division is a call to the compiler's
-// helper (__udivdi3, __aeabi_uldivmod), which a program without libgcc
-// cannot link; so is a 64-bit multiply on a core without a 32x32->64 one
-// (Cortex-M0, rv32i). m / 10 is built from shifts and adds instead. Before
-// its last shift q is 0.8 * m * (1 - 2^-64) less what the shifts drop (under
-// 5.4 in all), so between 0.8 * m - 6.2 and 0.8 * m, and q / 8 is m / 10 or
-// one less. The remainder is then below 20 and fits the low word.
-static inline uint64_t div10(uint64_t m, uint32_t &rem)
-{
-    uint64_t q = (m >> 1) + (m >> 2);
-    q += q >> 4;
-    q += q >> 8;
-    q += q >> 16;
-    q += q >> 32;
-    q >>= 3;
-    // m - 10 * q. The empty asm hides 2 * q from Clang, which would fold
-    // 2 * q + 8 * q into a multiply and then call a helper for it.
-    uint32_t twice = static_cast<uint32_t>(q) << 1;
-    __asm__("" : "+r"(twice));
-    const uint32_t r = static_cast<uint32_t>(m) - twice - (static_cast<uint32_t>(q) << 3);
-    const bool over = r > 9;
-    rem = r - (over ? 10 : 0);
-    return q + over;
-}
-#else
-// "00" "01" ... "99": decimal digits two at a time. Aligned to 2 so that a
-// compiler that loads a pair as one halfword loads it from an even address:
-// where alignment is checked (aarch64 with the MMU off, say), an odd one
-// faults. The number buffers below are aligned for the same reason, since
-// pairs are stored at even offsets from their ends.
-alignas(2) static constexpr char kPairs[201] =
-    "0001020304050607080910111213141516171819"
-    "2021222324252627282930313233343536373839"
-    "4041424344454647484950515253545556575859"
-    "6061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
-#endif
-
-static constexpr char kHexDigits[16] = {'0', '1', '2', '3', '4', '5', '6', '7',
-                                        '8', '9', 'A', 'B', 'C', 'D', 'E', 'F'};
+namespace conv = kestrix_conversions;
 
 // Calls between exported functions below go through their exported names on
 // purpose: an interposed definition replaces them for the library's own calls.
@@ -107,7 +69,7 @@ extern "C" void kestrix_str(kestrix_out_fn out, void *ctx, const char *str)
     // Bytes are read unsigned so 0x80..0xFF reach the sink as 128..255
     // whatever the signedness of plain char. One byte at a time: nothing
     // past the terminating NUL is ever read.
-    const unsigned char *p = reinterpret_cast<const unsigned char *>(str ? str : "(null)");
+    const unsigned char *p = conv::string(str);
     // The compiler is not to copy the code below for the null case, whose
     // bytes it knows: one copy of it is enough.
     __asm__("" : "+r"(p));
@@ -121,53 +83,17 @@ extern "C" void kestrix_str(kestrix_out_fn out, void *ctx, const char *str)
 
 extern "C" void kestrix_hex(kestrix_out_fn out, void *ctx, uint64_t value, int32_t nbytes)
 {
-    // nbytes - 1 as unsigned is below 8 exactly when nbytes is 1..8; zero,
-    // negative and oversized widths all fall back to the full 8 bytes.
-    uint32_t n = static_cast<uint32_t>(nbytes) - 1u < 8u ? static_cast<uint32_t>(nbytes) : 8u;
-    alignas(2) char buf[17];
-    char *p = buf + 16;
-    *p = '\0';
-    // Kept a loop: -O3 would unroll it into a few hundred more bytes.
-#pragma GCC unroll 1
-    do {
-        p -= 2;
-        p[0] = kHexDigits[(value >> 4) & 0xF];
-        p[1] = kHexDigits[value & 0xF];
-        value >>= 8;
-    } while (--n);
-    kestrix_str(out, ctx, p);
+    alignas(2) char buf[conv::kHexDigits + 1];
+    buf[conv::kHexDigits] = '\0';
+    kestrix_str(out, ctx, conv::hex(buf + conv::kHexDigits, value, nbytes));
 }
 
 extern "C" void kestrix_dec(kestrix_out_fn out, void *ctx, uint64_t value, int32_t is_signed)
 {
-    const bool negative = is_signed && static_cast<int64_t>(value) < 0;
-    // Negating in unsigned arithmetic maps INT64_MIN to 2^63, its magnitude.
-    uint64_t m = negative ? 0 - value : value;
-    alignas(2) char buf[21]; // UINT64_MAX has 20 digits
-    char *p = buf + 20;
-    *p = '\0';
-#if UINTPTR_MAX == 0xFFFFFFFFu
-    do {
-        uint32_t digit;
-        m = div10(m, digit);
-        *--p = static_cast<char>('0' + digit);
-    } while (m);
-#else
-    while (m >= 100) {
-        const uint64_t q = m / 100;
-        const uint32_t r = static_cast<uint32_t>(m - q * 100);
-        m = q;
-        p -= 2;
-        p[0] = kPairs[2 * r];
-        p[1] = kPairs[2 * r + 1];
-    }
-    // The last one or two digits as a pair, the pair's leading zero then
-    // skipped when m < 10: no branch on whether the count of digits is odd.
-    p -= 2;
-    p[0] = kPairs[2 * m];
-    p[1] = kPairs[2 * m + 1];
-    p += m < 10;
-#endif
+    const bool negative = conv::negative(value, is_signed);
+    alignas(2) char buf[conv::kDecimalDigits + 1];
+    buf[conv::kDecimalDigits] = '\0';
+    char *p = conv::decimal(buf + conv::kDecimalDigits, conv::magnitude(value, negative));
     if (negative)
         out(ctx, '-');
     kestrix_str(out, ctx, p);
@@ -240,31 +166,20 @@ using ArgList = ArgListOf<va_list>::type;
 // letter the language does not know. Each is a tail call. One function for
 // both keeps the library small; the buffer's interpreter pays one direct
 // call per conversion for it.
+struct Emit {
+    kestrix_out_fn out;
+    void *ctx;
+    KESTRIX_INLINE void dec(uint64_t v, int32_t is_signed) { return kestrix_dec(out, ctx, v, is_signed); }
+    KESTRIX_INLINE void hex(uint64_t v, int32_t nbytes) { return kestrix_hex(out, ctx, v, nbytes); }
+    KESTRIX_INLINE void str(const char *s) { return kestrix_str(out, ctx, s); }
+    KESTRIX_INLINE void chr(int32_t c) { return out(ctx, c); }
+    KESTRIX_INLINE void unknown() { return out(ctx, '?'); }
+};
+
 KESTRIX_ONE_COPY static void convert(kestrix_out_fn out, void *ctx, uint32_t letter, uint64_t v)
 {
-    int32_t width = 8;
-    switch (letter) {
-    case 'd':
-    case 'i':
-    case 'u':
-        // letter ^ 'u' is 0 for 'u' and nonzero (0x11, 0x1C) for 'd' and 'i'.
-        return kestrix_dec(out, ctx, v, static_cast<int32_t>(letter ^ 'u'));
-    case 'x':
-    case 'X':
-        // Smallest of 1, 2 or 4 bytes that holds v; else 0, which the hex
-        // emitter widens to 16 digits. There is no 3-byte width.
-        width = v <= 0xFFu ? 1 : v <= 0xFFFFu ? 2 : v <= 0xFFFFFFFFu ? 4 : 0;
-        __attribute__((fallthrough));
-    case 'p':
-    case 'P':
-        return kestrix_hex(out, ctx, v, width);
-    case 's':
-        return kestrix_str(out, ctx, reinterpret_cast<const char *>(static_cast<uintptr_t>(v)));
-    case 'c':
-        return out(ctx, static_cast<int32_t>(v));
-    default:
-        return out(ctx, '?');
-    }
+    Emit e{out, ctx};
+    return conv::apply(e, letter, v);
 }
 
 template <typename Writer>

@@ -10,16 +10,19 @@
 namespace {
 
 using kestrix_bounded::ArgList;
+using kestrix_bounded::room;
 
 // Stores while the buffer has room for a byte and the closing NUL; past
 // that (or from the start, when size is 0), bytes go to `spill`, which is
 // emptied each time it fills, and are only counted.
 struct Bounded {
+    static constexpr bool kSourcesMayOverlap = true;
     char *d;
     char *end;
-    char *nul;        // where the closing NUL goes once the buffer is full
-    uint64_t spilled; // bytes counted in spills emptied so far
-    char spill[32];   // more than a conversion's room, so conversions go straight in
+    char *nul;         // where the closing NUL goes once the buffer is full
+    uintptr_t limit;   // the buffer's end, or 0 when there is no buffer
+    uint64_t spilled;  // bytes counted in spills emptied so far
+    char spill[32];
 
     bool counting() const { return end == spill + sizeof spill; }
 
@@ -32,6 +35,14 @@ struct Bounded {
         d = spill;
         end = spill + sizeof spill;
     }
+
+    // A source that starts below the buffer's end may run into the buffer,
+    // where the output overwrites it: it is read no further than that end.
+    size_t readable(const unsigned char *p) const
+    {
+        const uintptr_t at = reinterpret_cast<uintptr_t>(p);
+        return at < limit ? static_cast<size_t>(limit - at) : SIZE_MAX;
+    }
 };
 
 KESTRIX_BOUNDED_ONE_COPY size_t bounded(char *buf, size_t size, const char *fmt, ArgList args)
@@ -39,17 +50,29 @@ KESTRIX_BOUNDED_ONE_COPY size_t bounded(char *buf, size_t size, const char *fmt,
     Bounded b;
     b.nul = nullptr;
     b.spilled = 0;
-    b.d = size ? buf : b.spill;
-    b.end = size ? buf + size - 1 : b.spill + sizeof b.spill;
+    b.limit = 0;
+    if (size) {
+        // A size past the end of the address space reaches only to that
+        // end: no pointer below wraps around.
+        const uintptr_t start = reinterpret_cast<uintptr_t>(buf);
+        const size_t most = static_cast<size_t>(UINTPTR_MAX - start);
+        const size_t usable = size - 1 < most ? size - 1 : most;
+        b.d = buf;
+        b.end = buf + usable;
+        b.limit = start + usable + (usable < most);
+    } else {
+        b.d = b.spill;
+        b.end = b.spill + sizeof b.spill;
+    }
     kestrix_bounded::pass(b, fmt, args);
     if (!b.counting()) {
         *b.d = '\0';
-        return static_cast<size_t>(b.d - buf);
+        return room(buf, b.d);
     }
-    uint64_t length = b.spilled + static_cast<uint64_t>(b.d - b.spill);
+    uint64_t length = b.spilled + room(b.spill, b.d);
     if (b.nul) {
         *b.nul = '\0';
-        length += static_cast<uint64_t>(b.nul - buf);
+        length += room(buf, b.nul);
     }
     // Where size_t has 32 bits, a length past it saturates: the result is
     // still >= size, so the output still reads as cut.

@@ -1,17 +1,24 @@
 // The library's own calls between exported functions bind like an outside
-// caller's: this executable exports its own kestrix_str and kestrix_vfnprintf,
-// which count their calls and forward to the library's definitions.
+// caller's: this executable exports its own kestrix_str, kestrix_vfnprintf
+// and kestrix_dec, which count their calls and forward to the library's
+// definitions (kestrix_dec, while `grouping` is set, writes its own longer
+// digits instead). The bounded and descriptor calls reach none of them.
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
 #include <string>
 
-#include <kestrix_checked.h>
+#include <kestrix_fd.h>
 
 namespace {
 int str_calls = 0;
 int vfnprintf_calls = 0;
+bool grouping = false;
 
 template <typename Fn>
 Fn next(const char *name)
@@ -48,6 +55,21 @@ extern "C" void kestrix_vfnprintf(kestrix_out_fn out, void *ctx, const char *fmt
     real(out, ctx, fmt, args);
 }
 
+// Digits in groups of three, as a program may want them: 26 characters
+// for UINT64_MAX, more than any conversion of the library's.
+extern "C" void kestrix_dec(kestrix_out_fn out, void *ctx, uint64_t value, int32_t is_signed)
+{
+    static auto real = next<void (*)(kestrix_out_fn, void *, uint64_t, int32_t)>("kestrix_dec");
+    if (!grouping)
+        return real(out, ctx, value, is_signed);
+    const std::string digits = std::to_string(value);
+    for (size_t k = 0; k < digits.size(); ++k) {
+        if (k && (digits.size() - k) % 3 == 0)
+            out(ctx, ',');
+        out(ctx, digits[k]);
+    }
+}
+
 namespace {
 
 TEST(Interposition, EmittersReachTheInterposedStr)
@@ -71,16 +93,48 @@ TEST(Interposition, SprintfReachesTheInterposedVfnprintfAndStr)
     EXPECT_EQ(str_calls, 3); // %s, and the digits of %x and %d
 }
 
-// The bounded call formats each conversion but %s through the library,
-// once each; its text and strings it copies itself.
-TEST(Interposition, BoundedCallReachesTheInterposedFunctionsForItsConversionsAlone)
+// The bounded and descriptor calls make their own digits: a longer
+// kestrix_dec changes nothing of theirs, at any size and at every length
+// around the descriptor's buffer, while the library's own calls take it.
+TEST(Interposition, BoundedAndDescriptorCallsReachNoInterposedFunction)
 {
-    char buf[32];
+    grouping = true;
+    char buf[40];
+    kestrix_sprintf(buf, "%u", UINT64_MAX);
+    EXPECT_STREQ(buf, "18,446,744,073,709,551,615");
     reset();
-    EXPECT_EQ(kestrix_snprintf(buf, sizeof buf, "%s=%x,%d", "k", uint64_t{0x1FF}, int64_t{-3}), 9u);
-    EXPECT_STREQ(buf, "k=01FF,-3");
-    EXPECT_EQ(vfnprintf_calls, 2);
-    EXPECT_EQ(str_calls, 2); // the digits of %x and %d
+    const std::string whole = "18446744073709551615|-3";
+    for (size_t size = 0; size <= whole.size() + 2; ++size) {
+        char out[64];
+        std::memset(out, 0x5A, sizeof out);
+        EXPECT_EQ(kestrix_snprintf(out + 8, size, "%u|%d", UINT64_MAX, int64_t{-3}), whole.size());
+        const size_t kept = size ? std::min(size - 1, whole.size()) : 0;
+        EXPECT_EQ(std::string(out + 8, kept), whole.substr(0, kept)) << size;
+        for (size_t k = 0; k < sizeof out; ++k)
+            if (k < 8 || k > 8 + kept || (size == 0 && k == 8))
+                EXPECT_EQ(out[k], 0x5A) << "byte " << k << " at size " << size;
+        if (size)
+            EXPECT_EQ(out[8 + kept], '\0');
+    }
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    for (size_t prefix = KESTRIX_FD_BUFFER - 24; prefix <= KESTRIX_FD_BUFFER + 4; ++prefix) {
+        const std::string text(prefix, 'p');
+        const std::string want = text + "18446744073709551615\n";
+        ASSERT_EQ(kestrix_dprintf(fds[1], "%s%u\n", text.c_str(), UINT64_MAX), static_cast<long>(want.size()));
+        std::string got(want.size(), '\0');
+        size_t at = 0;
+        while (at < got.size()) {
+            const ssize_t n = read(fds[0], &got[at], got.size() - at);
+            ASSERT_GT(n, 0);
+            at += static_cast<size_t>(n);
+        }
+        EXPECT_EQ(got, want) << prefix;
+    }
+    close(fds[0]);
+    close(fds[1]);
+    grouping = false;
+    EXPECT_EQ(str_calls + vfnprintf_calls, 0);
 }
 
 TEST(Interposition, FnprintfAndVsprintfReachTheInterposedVfnprintf)
