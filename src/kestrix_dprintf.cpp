@@ -35,16 +35,37 @@ int write_all(int fd, const char *p, size_t n)
     return 0;
 }
 
+// 0 when fd is open for writing, else the errno a write to it would give:
+// EBADF for a descriptor that is closed, open for reading only or, on
+// Linux, an O_PATH one. A write of no bytes would not tell: POSIX leaves
+// it unspecified for anything but a regular file, and on a datagram socket
+// it sends an empty datagram.
+int writable(int fd)
+{
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags == -1)
+        return errno;
+#ifdef O_PATH
+    if (flags & O_PATH)
+        return EBADF;
+#endif
+    const int mode = flags & O_ACCMODE;
+    return mode == O_WRONLY || mode == O_RDWR ? 0 : EBADF;
+}
+
 // A full buffer is written when the next byte comes, so output of exactly
 // KESTRIX_FD_BUFFER bytes is still one write. After a failed write the rest
 // is only counted.
 struct Descriptor {
+    static constexpr bool kSourcesMayOverlap = false; // buf is the call's own
     char *d;
     char *end;
     int fd;
     int error;        // errno of the write that failed; 0 while none has
     uint64_t written; // bytes before those in buf
     char buf[KESTRIX_FD_BUFFER];
+
+    static size_t readable(const unsigned char *) { return SIZE_MAX; }
 
     void full()
     {
@@ -68,8 +89,8 @@ KESTRIX_BOUNDED_ONE_COPY long descriptor(int fd, const char *fmt, ArgList args)
     const size_t used = static_cast<size_t>(o.d - o.buf);
     if (!o.error && used > 0)
         o.error = write_all(fd, o.buf, used);
-    else if (!o.error && o.written == 0 && fcntl(fd, F_GETFD) == -1)
-        o.error = errno; // nothing to write: the descriptor is still checked
+    else if (!o.error && o.written == 0)
+        o.error = writable(fd); // nothing to write: the descriptor is still checked
     const uint64_t length = o.written + used;
     if (!o.error && length > static_cast<uint64_t>(LONG_MAX))
         o.error = EOVERFLOW; // written, but its length is no long
