@@ -3,6 +3,7 @@
  * argument-list variants through variadic wrappers of our own. The host's
  * snprintf is the oracle for digits. */
 #include <kestrix.h>
+#include <kestrix_fd.h> /* before C11: the functions, not the macro */
 
 #include <inttypes.h>
 #include <stdio.h>
@@ -136,6 +137,16 @@ int main(void)
         fprintf(stderr, "c_api.c: kestrix_vsprintf returned buf + %d\n", (int)(end - buf));
     }
 
+    /* kestrix_fd.h's functions, which C99 has without the macro. */
+    fflush(stdout);
+    ++checks;
+    if (kestrix_dprintf(1, "%s %u\n", P("c_api: kestrix_dprintf"), (uint64_t)99) != 26) {
+        ++failures;
+        fprintf(stderr, "c_api.c: kestrix_dprintf did not write its line\n");
+    }
+#if defined(KESTRIX_DPRINTF) && __STDC_VERSION__ < 201112L
+#error "KESTRIX_DPRINTF needs C11"
+#endif
     printf("c_api (C %ld): %d checks, %d failed\n", (long)__STDC_VERSION__, checks, failures);
     return failures == 0 ? 0 : 1;
 }

@@ -3,17 +3,19 @@
  * values through the macros; each kind of argument is widened as the header
  * says, with the host's snprintf as the oracle for digits; the bounded
  * functions keep to their size inside guard bytes, at every cut of every
- * shape and while a %s string grows during the call; kestrix_fd.h writes as
- * its table says through interruptions, partial writes and failures
- * (write(2) and the library's buffer functions are wrapped below).
+ * shape, with sources inside the buffer and while a %s string grows during
+ * the call; kestrix_fd.h writes as its table says through interruptions,
+ * partial writes and failures (write(2) is wrapped below).
  *
  * Built with KESTRIX_CASE set to a number, the file is instead one call that
  * must not compile; CMakeLists.txt lists the diagnostic each one must give.
  * GCC's analyser (-fanalyzer) finds no unsafe call in the signal handler
  * print(), and case 12, the same handler with snprintf, is its control. */
+#include <kestrix_checked.h> /* first: before C11 it must refuse to compile */
 #include <kestrix_fd.h>
 
 #include <errno.h>
+#include <fcntl.h>
 #include <inttypes.h>
 #include <signal.h>
 #include <stdio.h>
@@ -179,6 +181,8 @@ static void counts(void)
     for (k = 1; k <= 32; ++k)
         at += (size_t)snprintf(expected + at, sizeof expected - at, "%d.", k - 17);
     CHECK_FORMAT("plain 100%", "plain 100%%");
+    /* %% reads no argument: the next conversion takes the first. */
+    CHECK_FORMAT("%7|", "%%%d|", 7, 8);
     CHECK_FORMAT(expected, "%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.",
                  -16, -15, -14, -13, -12, -11, -10, -9, -8, -7, -6, -5, -4, -3, -2, -1, 0, 1, 2, 3, 4, 5, 6, 7,
                  8, 9, 10, 11, 12, 13, 14, 15);
@@ -186,9 +190,9 @@ static void counts(void)
 
 enum { guard = 16, room = 64 };
 
-/* The library's buffer functions, wrapped (-Wl,--wrap=...): while `grow`
- * is set, the first call made lengthens the string it points to to
- * grow_to bytes, as another thread might while a bounded call runs. */
+/* While `grow` is set, the first write(2) of KESTRIX_DPRINTF lengthens the
+ * string it points to to grow_to bytes, as another thread might while the
+ * call runs (the bounded calls call nothing that could). */
 static char *grow;
 static size_t grow_to;
 static void grow_once(void)
@@ -198,23 +202,6 @@ static void grow_once(void)
         grow[grow_to] = '\0';
         grow = NULL;
     }
-}
-char *__real_kestrix_vsprintf(char *buf, const char *fmt, va_list args);
-char *__wrap_kestrix_vsprintf(char *buf, const char *fmt, va_list args);
-char *__wrap_kestrix_sprintf(char *buf, const char *fmt, ...);
-char *__wrap_kestrix_vsprintf(char *buf, const char *fmt, va_list args)
-{
-    grow_once();
-    return __real_kestrix_vsprintf(buf, fmt, args);
-}
-char *__wrap_kestrix_sprintf(char *buf, const char *fmt, ...)
-{
-    va_list args;
-    char *end;
-    va_start(args, fmt);
-    end = __wrap_kestrix_vsprintf(buf, fmt, args);
-    va_end(args);
-    return end;
 }
 
 /* KESTRIX_SNPRINTF at size into buf[guard..guard + room) of raw, filled
@@ -263,16 +250,6 @@ static void bounded(void)
             check_cut(raw, k, KESTRIX_SNPRINTF(buf, k, fmt, arg, number), whole, __LINE__);
         }
     }
-    /* A string that grows when the call has begun (at its first call into
-     * the library, for %c) is read once, and cut at the size. */
-    {
-        char text[48] = "ab";
-        memset(raw, 0xA5, sizeof raw);
-        grow = text, grow_to = 40;
-        check_cut(raw, 8, KESTRIX_SNPRINTF(buf, 8, "%c:%s", 'x', text),
-                  "x:yyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyy", __LINE__);
-        grow = NULL;
-    }
     /* A null buffer of size 0 measures; %c stores its low byte. */
     {
         char buf[4];
@@ -281,11 +258,26 @@ static void bounded(void)
         got = KESTRIX_SNPRINTF(buf, sizeof buf, "%c%c", 0x41, 0x142);
         check(got == 2 && !strcmp(buf, "AB"), __LINE__, "%c", buf, "AB");
     }
-    /* A string that the output overwrites as it is read still stops at size. */
+    /* A source inside the buffer, which the output overwrites as it is
+     * read, is read no further than the buffer's end: a %s string, and a
+     * format whose NUL the output covers. */
     {
-        char buf[12] = "ab";
-        size_t got = KESTRIX_SNPRINTF(buf, 8, "xx%s", buf);
-        check(got == 9 && !strcmp(buf, "xxxxxxx") && !buf[8], __LINE__, "overlap", buf, "xxxxxxx");
+        char *b = malloc(8);
+        size_t got;
+        memcpy(b, "ab\0qqqqq", 8);
+        got = KESTRIX_SNPRINTF(b, 8, "xx%s", b);
+        check(got == 10 && !strcmp(b, "xxxxxxx"), __LINE__, "%s in the buffer", b, "xxxxxxx");
+        memcpy(b, "%d\0qqqqq", 8);
+        got = KESTRIX_SNPRINTF(b, 8, b, 123456789);
+        check(got == 15 && !strcmp(b, "1234567"), __LINE__, "the format in the buffer", b, "1234567");
+        free(b);
+    }
+    /* Sizes up to SIZE_MAX mean no bound, past the end of memory too. */
+    for (i = 0; i < 3; ++i) {
+        char b[16];
+        const size_t size = i == 0 ? SIZE_MAX : i == 1 ? SIZE_MAX / 2 + 2 : (size_t)(UINTPTR_MAX - (uintptr_t)b) + 9;
+        const size_t got = KESTRIX_SNPRINTF(b, size, "%s=%d", "key", -5);
+        check(got == 6 && !strcmp(b, "key=-5"), __LINE__, "no bound:", b, "key=-5");
     }
 }
 
@@ -304,6 +296,7 @@ ssize_t __wrap_write(int f, const void *p, size_t n)
 {
     const int act = calls < 3 ? script[calls] : 0;
     ++calls;
+    grow_once();
     if (discard)
         return (ssize_t)n;
     if (act == ZERO)
@@ -326,7 +319,7 @@ static const int none[3] = {0};
 static void descriptor(void)
 {
     /* The output is `chars` bytes of %s and "|-5\n"; how: 1 to fd -1, 2 from a signal handler,
-     * 3 with the string grown to 3 * N bytes at the call's first call into the library. */
+     * 3 with the string grown by N bytes at the call's first write, halfway through it. */
     static const struct {
         int script[3], how, err, messages, calls;
         size_t chars;
@@ -341,7 +334,7 @@ static void descriptor(void)
         {{0}, 2, 0, 1, 1, 3},
         {{1}, 0, 0, 2, 2, 3},                   /* a 1-byte partial write, then the rest */
         {{6}, 0, 0, 2, 2, 3},                   /* a partial write short by one byte, then that byte */
-        {{0}, 3, 0, 1, 1, 2},                   /* the string read once: as it was */
+        {{0}, 3, 0, 4, 4, 2 * N},               /* the string read once, as each byte is reached */
     };
     size_t i, at;
     for (i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
@@ -355,12 +348,14 @@ static void descriptor(void)
         script = cases[i].script, calls = 0, errno = EDOM;
         fd = cases[i].how == 1 ? -1 : sock[0];
         if (cases[i].how == 3)
-            grow = text + cases[i].chars, grow_to = 3 * N;
+            grow = text + cases[i].chars, grow_to = N;
         if (cases[i].how != 2)
             print(0);
         else if (signal(SIGUSR1, print) != SIG_ERR)
             raise(SIGUSR1);
         err = errno;
+        if (cases[i].how == 3)
+            snprintf(want, sizeof want, "%s|%d\n", text, -5);
         close(sock[0]);
         for (at = 0; (n = recv(sock[1], got + at, sizeof got - at, 0)) > 0; at += (size_t)n)
             ++messages;
@@ -378,6 +373,10 @@ static void descriptor(void)
     check(result == 0 && calls == 0 && errno == EDOM, __LINE__, "empty output to fd 1", "", "0");
     result = KESTRIX_DPRINTF(-1, "");
     check(result == -1 && errno == EBADF && calls == 0, __LINE__, "empty output to fd -1", "", "-1, EBADF");
+    fd = open("/dev/null", O_RDONLY);
+    result = KESTRIX_DPRINTF(fd, "");
+    check(result == -1 && errno == EBADF && calls == 0, __LINE__, "empty output, read-only fd", "", "-1, EBADF");
+    close(fd);
 }
 
 #if SIZE_MAX == 0xFFFFFFFFu
