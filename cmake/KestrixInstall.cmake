@@ -1,5 +1,5 @@
-# Install rules: the shared library with its SONAME link and development
-# link and libkestrix_nonshared.a (unless KESTRIX_BUILD_SHARED is OFF), the
+# Install rules: the shared library with its SONAME link, libkestrix.so as
+# a linker script naming it and libkestrix_nonshared.a (unless KESTRIX_BUILD_SHARED is OFF), the
 # static archive beside them, the four headers, the man pages, a CMake
 # package (kestrix::kestrix and kestrix::kestrix_static, with a version file)
 # and a pkg-config file. Every installed path is relative to
@@ -14,10 +14,21 @@ set(KESTRIX_INSTALL_PKGCONFIGDIR "${CMAKE_INSTALL_LIBDIR}/pkgconfig"
     CACHE STRING "Where kestrix.pc goes, relative to the prefix")
 
 install(TARGETS ${kestrix_libraries} EXPORT kestrixTargets
-  LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}"
+  LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}" NAMELINK_SKIP
   ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}"
   RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}"
   INCLUDES DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}")
+if(KESTRIX_BUILD_SHARED)
+  # The development name, libkestrix.so, is a linker script: -lkestrix alone
+  # links the shared library and the archive of the calls that each program
+  # carries (kestrix_snprintf, kestrix_dprintf), as -lc links the C library
+  # and its own. The linker looks for both beside the script first, then
+  # along the library path.
+  file(WRITE "${PROJECT_BINARY_DIR}/ldscript/libkestrix.so"
+    "/* -lkestrix: the shared library, and the calls linked into each program. */\n"
+    "INPUT ( libkestrix.so.${PROJECT_VERSION_MAJOR} libkestrix_nonshared.a )\n")
+  install(FILES "${PROJECT_BINARY_DIR}/ldscript/libkestrix.so" DESTINATION "${CMAKE_INSTALL_LIBDIR}")
+endif()
 install(FILES
   "${PROJECT_SOURCE_DIR}/include/kestrix.h"
   "${PROJECT_SOURCE_DIR}/include/kestrix_checked.h"
@@ -64,7 +75,12 @@ endforeach()
 # then still keeps libkestrix.so for them). A program binds its calls into
 # libkestrix.so and the C library at load time, as kestrix::kestrix and
 # kestrix::kestrix_static do (see CMakeLists.txt).
+# Without the shared library, -lkestrix is the archive: a shared library
+# that links it keeps its names to itself, as kestrix::kestrix_static does.
 set(KESTRIX_PC_LIBS "-lkestrix")
+if(NOT CMAKE_SYSTEM_NAME STREQUAL "Generic")
+  set(KESTRIX_PC_LIBS "-lkestrix -Wl,--exclude-libs,libkestrix.a")
+endif()
 if(KESTRIX_BUILD_SHARED)
   set(KESTRIX_PC_LIBS "-lkestrix_nonshared -lkestrix")
 endif()

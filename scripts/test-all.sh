@@ -68,14 +68,14 @@ run_ctest() { # name
 
 leg_native() {
   ensure cmake cmake g++ g++ libgtest-dev /usr/include/gtest/gtest.h binutils readelf \
-         pkgconf pkg-config groff-base groff clang clang++
+         pkgconf pkg-config groff-base groff clang clang++ lld ld.lld
   configure_build native
   run_ctest native
 }
 
 aarch64_packages=(cmake cmake g++-aarch64-linux-gnu aarch64-linux-gnu-g++ qemu-user qemu-aarch64
   qemu-system-arm qemu-system-aarch64 clang clang++ googletest /usr/src/googletest/CMakeLists.txt
-  binutils readelf pkgconf pkg-config groff-base groff)
+  binutils readelf pkgconf pkg-config groff-base groff lld ld.lld)
 
 leg_aarch64() {
   ensure "${aarch64_packages[@]}"
@@ -101,7 +101,7 @@ leg_targets() {
 # library's options must win, and the interposition tests must still pass.
 leg_foreign() {
   ensure cmake cmake libgtest-dev /usr/include/gtest/gtest.h binutils readelf pkgconf pkg-config \
-         groff-base groff clang clang++
+         groff-base groff clang clang++ lld ld.lld
   configure_build foreign -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Release \
     "-DCMAKE_CXX_FLAGS=-fno-semantic-interposition -fno-plt" \
     "-DCMAKE_SHARED_LINKER_FLAGS=-Wl,-Bsymbolic-functions -Wl,-z,lazy"
@@ -257,6 +257,8 @@ leg_meson() {
     sh "$root/tests/check_library.sh" "$([ $how = static ] && echo - || echo "$kestrix/libkestrix.so")" \
       "$kestrix/libkestrix.a" "$(uname -m)" objdump nm "$root" 0 >"$log" || { cat "$log"; return 1; }
     echo "ok: the library inspection of the parent's kestrix: $(tail -1 "$log")"
+    got=$(readelf -W --dyn-syms "$b/libparent_shared.so" | awk '$7 != "UND" && $8 ~ /^kestrix_/ {print $8}' | xargs)
+    [ -z "$got" ] || { echo "FAIL: libparent_shared.so exports $got"; return 1; }
     needed=libc.so.6
     [ $how = static ] || needed="libkestrix.so.1 libc.so.6"
     for prog in parent_dependency parent_subproject; do

@@ -153,6 +153,13 @@ function(build_consumer name)
   set(configure_output "${run_output}" PARENT_SCOPE)
   run(${CMAKE_COMMAND} --build "${bin}" --config "${CONFIG}")
   run_consumers("${bin}")
+  if(READELF)
+    file(GLOB_RECURSE shared "${bin}/libconsumer_shared.so")
+    run(${READELF} -W --dyn-syms ${shared})
+    if(NOT shared OR run_output MATCHES "[0-9] kestrix_[a-z]+\n")
+      fail("libconsumer_shared.so, which links kestrix::kestrix_static, exports kestrix's names:\n${run_output}")
+    endif()
+  endif()
 endfunction()
 
 if(MODE STREQUAL "install")
@@ -176,8 +183,13 @@ if(MODE STREQUAL "install")
       fail("not installed as a file: ${f}")
     endif()
   endforeach()
-  # The runtime link names the SONAME; the development link names that.
-  foreach(pair "libkestrix.so.1=libkestrix.so.${version}" "libkestrix.so=libkestrix.so.1")
+  # The runtime link names the SONAME; the development name is a linker
+  # script naming that and the calls' archive.
+  file(READ "${lib}/libkestrix.so" script)
+  if(IS_SYMLINK "${lib}/libkestrix.so" OR NOT script MATCHES "INPUT \\( libkestrix\\.so\\.1 libkestrix_nonshared\\.a \\)")
+    fail("${lib}/libkestrix.so is not the linker script:\n${script}")
+  endif()
+  foreach(pair "libkestrix.so.1=libkestrix.so.${version}")
     string(REPLACE "=" ";" pair "${pair}")
     list(GET pair 0 link)
     list(GET pair 1 target)
@@ -269,12 +281,17 @@ elseif(MODE STREQUAL "pkg_config")
     ${libs} "-Wl,-rpath,${libdir}")
   run(${CXX_COMPILER} -std=c++20 ${cflags} "${consumer}/consumer.cpp" -o "${bin}/consumer_cpp"
     ${libs} "-Wl,-rpath,${libdir}")
+  # By hand, -lkestrix alone links every call, with GNU ld and with lld.
+  foreach(ld bfd lld)
+    run(${C_COMPILER} -std=c11 -fuse-ld=${ld} -I${prefix}/${INCLUDEDIR} -DCONSUMER="consumer_c_${ld}"
+      "${consumer}/consumer.c" -o "${bin}/consumer_c_${ld}" -L${libdir} -lkestrix "-Wl,-rpath,${libdir}" -Wl,-z,now)
+  endforeach()
   # A fully static program: -static makes the linker take libkestrix.a.
   run(${PKG_CONFIG} --static --libs kestrix)
   separate_arguments(static_libs UNIX_COMMAND "${run_output}")
   run(${C_COMPILER} -std=c11 -static ${cflags} -DCONSUMER="consumer_c_static" "${consumer}/consumer.c"
     -o "${bin}/consumer_c_static" ${static_libs})
-  run_consumers("${bin}")
+  run_consumers("${bin}" consumer_c consumer_c_static consumer_cpp consumer_c_bfd consumer_c_lld)
 
 elseif(MODE STREQUAL "fetchcontent")
   build_consumer(fetchcontent -DCONSUME=fetchcontent "-DKESTRIX_SOURCE_DIR=${SOURCE_DIR}")
