@@ -43,9 +43,13 @@
  * call kestrix_snprintf through KESTRIX_SNPRINTF. They read the format and
  * each %s string once, storing each byte only where the size allows: a
  * string that another thread lengthens during the call is cut, never
- * written past the size. Every other conversion is formatted by
- * kestrix_sprintf, straight into buf while 21 bytes are left, where no
- * conversion of the library's can reach the end.
+ * written past the size. Every other conversion is made by the library's
+ * own rules in the call's frame and stored under the same check: they call
+ * no function of the library, so one that a program defines in its place
+ * cannot change their output. A size past the end of the address space (up
+ * to SIZE_MAX) means no bound. The output must not overlap the format or a
+ * %s string (as with restrict); if it does, such a source is read no
+ * further than the end of buf.
  *
  * Not checked: the number of arguments. C cannot count a format's
  * conversions while compiling, so each conversion but %% still reads one
