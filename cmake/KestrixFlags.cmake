@@ -40,8 +40,8 @@ function(kestrix_library_flags var compiler_id processor)
     # definition found first by the dynamic linker replaces them. GCC assumes
     # this by default and Clang does not; a parent's
     # -fno-semantic-interposition would let either bind them directly.
-    # A UEFI image has no dynamic linker, and Clang refuses the option for
-    # a PE target.
+    # A UEFI image has no dynamic linker, and for a PE target Clang reports
+    # the option unused (an error with -Werror).
     list(APPEND flags -fsemantic-interposition)
   endif()
   # Machine code in every object, never compiler bytecode: the archive is
