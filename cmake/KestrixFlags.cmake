@@ -10,10 +10,17 @@
 #               32-bit Arm, cortex-m0 and the like too), riscv32, riscv64,
 #               s390x, ppc64le
 #   system      CMAKE_SYSTEM_NAME; Generic (no operating system) drops the
-#               unwind tables
+#               unwind tables; UEFI (an application or driver for the
+#               firmware, docs/uefi.md) drops them too, and keeps nothing
+#               below the stack pointer on x86-64. Its list is the same for
+#               a PE object (Clang's *-unknown-windows targets, linked by
+#               lld-link) and an ELF one made into PE by objcopy (gnu-efi):
+#               the two differ in the target and in position independence,
+#               which the build's own words give, as on every system.
 #
 # As a script it prints them on one line, for builds outside CMake:
 #   cmake -D ID=GNU -D PROCESSOR=arm -D SYSTEM=Generic -P cmake/KestrixFlags.cmake
+#   cmake -D ID=Clang -D PROCESSOR=x86_64 -D SYSTEM=UEFI -P cmake/KestrixFlags.cmake
 # and with -D "EXPECT=<flags>" fails unless they are exactly those, in that
 # order: meson.build keeps a copy of this list, and its 'flags' tests check
 # the copy this way.
@@ -27,18 +34,23 @@ function(kestrix_library_flags var compiler_id processor)
     -ffreestanding
     # No __stack_chk_fail to import.
     -fno-stack-protector
-    -fno-exceptions -fno-rtti
+    -fno-exceptions -fno-rtti)
+  if(NOT system STREQUAL "UEFI")
     # Calls between exported functions go through their exported names, so a
     # definition found first by the dynamic linker replaces them. GCC assumes
     # this by default and Clang does not; a parent's
     # -fno-semantic-interposition would let either bind them directly.
-    -fsemantic-interposition
-    # Machine code in every object, never compiler bytecode: the archive is
-    # linked by toolchains that know nothing of ours.
-    -fno-lto)
-  if(system STREQUAL "Generic")
+    # A UEFI image has no dynamic linker, and for a PE target Clang reports
+    # the option unused (an error with -Werror).
+    list(APPEND flags -fsemantic-interposition)
+  endif()
+  # Machine code in every object, never compiler bytecode: the archive is
+  # linked by toolchains that know nothing of ours.
+  list(APPEND flags -fno-lto)
+  if(system STREQUAL "Generic" OR system STREQUAL "UEFI")
     # Firmware has no unwinder, and on Arm the tables would name the C++
     # runtime's personality routines: without them nothing is imported.
+    # (gnu-efi's objcopy step leaves .eh_frame out of the image anyway.)
     list(APPEND flags -fno-unwind-tables -fno-asynchronous-unwind-tables)
   else()
     # Nothing is caught, but unwind tables stay so that an exception thrown
@@ -76,6 +88,13 @@ function(kestrix_library_flags var compiler_id processor)
     # picks an -march without F and D for the whole image.
   else()
     list(APPEND flags -mgeneral-regs-only)
+  endif()
+  if(system STREQUAL "UEFI" AND processor MATCHES "^(x86_64|AMD64|amd64)$")
+    # The firmware's interrupt handlers run on the application's stack:
+    # nothing may be kept below the stack pointer (the System V ABI's red
+    # zone, which an ELF build for gnu-efi would otherwise use; a PE
+    # target has none, and the option states it for both).
+    list(APPEND flags -mno-red-zone)
   endif()
   if(compiler_id STREQUAL "GNU")
     # Keep GCC from turning byte loops into memset/memcpy calls.

@@ -31,6 +31,9 @@
 #             install and kestrix.pc, and a C-only parent project with kestrix
 #             in its subprojects/ (tests/adoption/meson_parent), linked with
 #             the archive and with the shared library
+#   uefi      the UEFI application of docs/uefi.md built as that page says
+#             (scripts/uefi.sh): PE by clang and lld-link for x86-64 and
+#             aarch64, and by gnu-efi, booted under OVMF and AAVMF
 # The instrumented legs leave out the library inspection: an instrumented
 # library imports its sanitizer's runtime by design.
 set -euo pipefail
@@ -277,8 +280,12 @@ leg_meson() {
   done
 }
 
+leg_uefi() {
+  KESTRIX_TEST_DIR=$out "$root/scripts/uefi.sh"
+}
+
 legs=("$@")
-[ ${#legs[@]} -gt 0 ] || legs=(native aarch64 debug targets foreign asan tsan valgrind fuzz meson abi)
+[ ${#legs[@]} -gt 0 ] || legs=(native aarch64 debug targets foreign asan tsan valgrind fuzz meson abi uefi)
 mkdir -p "$out"
 for leg in "${legs[@]}"; do
   declare -F "leg_$leg" >/dev/null || { echo "unknown leg: $leg"; exit 2; }
