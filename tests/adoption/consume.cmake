@@ -282,8 +282,12 @@ elseif(MODE STREQUAL "pkg_config")
   run(${CXX_COMPILER} -std=c++20 ${cflags} "${consumer}/consumer.cpp" -o "${bin}/consumer_cpp"
     ${libs} "-Wl,-rpath,${libdir}")
   # By hand, -lkestrix alone links every call, with GNU ld and with lld.
+  # A cross GCC finds lld only as ld.lld in a -B directory.
+  find_program(lld NAMES ld.lld REQUIRED)
+  file(MAKE_DIRECTORY "${bin}/lld")
+  file(CREATE_LINK "${lld}" "${bin}/lld/ld.lld" SYMBOLIC)
   foreach(ld bfd lld)
-    run(${C_COMPILER} -std=c11 -fuse-ld=${ld} -I${prefix}/${INCLUDEDIR} -DCONSUMER="consumer_c_${ld}"
+    run(${C_COMPILER} -std=c11 -fuse-ld=${ld} -B${bin}/lld -I${prefix}/${INCLUDEDIR} -DCONSUMER="consumer_c_${ld}"
       "${consumer}/consumer.c" -o "${bin}/consumer_c_${ld}" -L${libdir} -lkestrix "-Wl,-rpath,${libdir}" -Wl,-z,now)
   endforeach()
   # A fully static program: -static makes the linker take libkestrix.a.
