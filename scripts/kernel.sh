@@ -47,6 +47,11 @@ if [ ! -e "$arm/unpacked" ]; then
   touch "$arm/unpacked"
 fi
 
+# docs/kernel.md prints the example's Kbuild as it is.
+while IFS= read -r line; do
+  grep -qxF "$line" "$root/docs/kernel.md" || fail "docs/kernel.md lacks the example's Kbuild line: $line"
+done <"$root/examples/kernel/Kbuild"
+
 build() { # name kernel-build-dir make-args...
   local name=$1 b=$dir/$1 kdir=$2
   shift 2
