@@ -25,8 +25,14 @@
 #define KESTRIX_VERSION_MINOR 1
 #define KESTRIX_VERSION_PATCH 0
 
+/* Kernel code (kbuild's -nostdinc) has the kernel's own headers instead. */
+#ifdef __KERNEL__
+#include <linux/stdarg.h>
+#include <linux/types.h>
+#else
 #include <stdarg.h>
 #include <stdint.h>
+#endif
 
 #ifdef __cplusplus
 extern "C" {

@@ -70,9 +70,15 @@
 
 #include "kestrix.h"
 
+/* Kernel code (kbuild's -nostdinc) has the kernel's own headers instead. */
+#ifdef __KERNEL__
+#include <linux/stdarg.h>
+#include <linux/types.h>
+#else
 #include <stdarg.h>
 #include <stddef.h>
 #include <stdint.h>
+#endif
 
 #if defined(__GNUC__)
 /* Linked into each program or shared object that calls them, never exported

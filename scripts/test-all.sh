@@ -34,6 +34,11 @@
 #   uefi      the UEFI application of docs/uefi.md built as that page says
 #             (scripts/uefi.sh): PE by clang and lld-link for x86-64 and
 #             aarch64, and by gnu-efi, booted under OVMF and AAVMF
+#   kernel    examples/kernel built by kernel/kestrix.kbuild for Debian's
+#             x86-64 and arm64 kernels and loaded in each under QEMU
+#             (scripts/kernel.sh): its lines byte-exact, no objtool or
+#             modpost warning, the kernel's mitigations and ORC data in the
+#             library's code, a reliable trace from a sink
 # The instrumented legs leave out the library inspection: an instrumented
 # library imports its sanitizer's runtime by design.
 set -euo pipefail
@@ -284,8 +289,12 @@ leg_uefi() {
   KESTRIX_TEST_DIR=$out "$root/scripts/uefi.sh"
 }
 
+leg_kernel() {
+  KESTRIX_TEST_DIR=$out KESTRIX_JOBS=$jobs "$root/scripts/kernel.sh"
+}
+
 legs=("$@")
-[ ${#legs[@]} -gt 0 ] || legs=(native aarch64 debug targets foreign asan tsan valgrind fuzz meson abi uefi)
+[ ${#legs[@]} -gt 0 ] || legs=(native aarch64 debug targets foreign asan tsan valgrind fuzz meson kernel abi uefi)
 mkdir -p "$out"
 for leg in "${legs[@]}"; do
   declare -F "leg_$leg" >/dev/null || { echo "unknown leg: $leg"; exit 2; }

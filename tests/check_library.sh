@@ -99,12 +99,18 @@ ctors=$(readelf -W -S "$archive" | grep -oE '\.(init_array|fini_array|ctors|dtor
 check_fp_simd "$archive"
 
 # The library's source includes nothing beyond <stdarg.h> and <stdint.h>,
-# and the bounded call's nothing beyond those, <stddef.h> and its own.
-incs=$(grep -hE '^\s*#\s*include' "$src/src/kestrix.cpp" "$src/src/conversions.h" "$src/include/kestrix.h" |
+# and the bounded call's nothing beyond those, <stddef.h> and its own; in
+# kernel code the headers take <linux/stdarg.h> and <linux/types.h> instead.
+hosted() { sed '/^#ifdef __KERNEL__$/,/^#else$/d' "$@"; }
+incs=$(sed -n '/^#ifdef __KERNEL__$/,/^#else$/p' "$src/include/kestrix.h" "$src/include/kestrix_checked.h" |
+       grep -E '^\s*#\s*include' | grep -vE '<linux/stdarg.h>|<linux/types.h>')
+[ -z "$incs" ] && ok "in kernel code the headers include only <linux/stdarg.h> and <linux/types.h>" ||
+  fail "in kernel code the headers include: $incs"
+incs=$(hosted "$src/src/kestrix.cpp" "$src/src/conversions.h" "$src/include/kestrix.h" | grep -E '^\s*#\s*include' |
        grep -vE '<stdarg.h>|<stdint.h>|"(kestrix|conversions).h"')
 [ -z "$incs" ] && ok "source includes only <stdarg.h> and <stdint.h>" || fail "source includes: $incs"
-incs=$(grep -hE '^\s*#\s*include' "$src/src/kestrix_snprintf.cpp" "$src/src/bounded.h" \
-         "$src/include/kestrix_checked.h" | grep -vE '<stdarg.h>|<stddef.h>|<stdint.h>|"(kestrix|kestrix_checked|bounded|conversions).h"')
+incs=$(hosted "$src/src/kestrix_snprintf.cpp" "$src/src/bounded.h" "$src/include/kestrix_checked.h" |
+         grep -E '^\s*#\s*include' | grep -vE '<stdarg.h>|<stddef.h>|<stdint.h>|"(kestrix|kestrix_checked|bounded|conversions).h"')
 [ -z "$incs" ] && ok "the bounded call includes only <stdarg.h>, <stddef.h> and <stdint.h>" ||
   fail "the bounded call includes: $incs"
 

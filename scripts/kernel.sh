@@ -1,0 +1,138 @@
+#!/usr/bin/env bash
+# The kernel leg: examples/kernel built by kernel/kestrix.kbuild against
+# Debian's x86-64 and arm64 kernels, each booted under QEMU (TCG) with a
+# busybox initramfs that loads and unloads the module. Fails on any warning
+# in the build, on a line the module prints that differs from
+# examples/kernel/expected.txt, on library code without the kernel's
+# mitigations (x86-64: return thunks, retpolines, -mfentry; arm64: pac-ret)
+# or without objtool's ORC data (x86-64), and on a stack trace taken in a
+# sink with an unreliable ('?') frame or none of the library's.
+# The arm64 packages are unpacked, not installed, and kept under
+# $out/kernel, so a second run downloads nothing.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=${KESTRIX_TEST_DIR:-$root/build-test}
+jobs=${KESTRIX_JOBS:-2}
+dir=$out/kernel
+. "$root/scripts/ensure.sh"
+
+ensure linux-headers-amd64 /usr/share/doc/linux-headers-amd64/copyright \
+       linux-image-amd64 /usr/share/doc/linux-image-amd64/copyright \
+       busybox-static /bin/busybox cpio cpio g++-12 g++-12 binutils objdump \
+       qemu-system-x86 qemu-system-x86_64 qemu-system-arm qemu-system-aarch64 \
+       g++-aarch64-linux-gnu aarch64-linux-gnu-g++-12
+ver=$(dpkg-query -W -f='${Depends}' linux-headers-amd64 | sed -n 's/^linux-headers-\([^ ,]*\)-amd64 .*/\1/p')
+kbuild=$(dirname "$(readlink -f "/usr/src/linux-headers-$ver-amd64/scripts")")
+
+fail() { echo "FAIL: $*"; exit 1; }
+
+# Debian's arm64 kernel, headers and busybox, with apt's lists for arm64
+# kept apart from the system's; the headers' scripts and tools are the
+# host's (the amd64 linux-kbuild).
+arm=$dir/arm64-$ver
+if [ ! -e "$arm/unpacked" ]; then
+  echo "== kernel: unpacking Debian's arm64 $ver packages into $arm"
+  rm -rf "$arm"
+  mkdir -p "$arm/apt/lists/partial" "$arm/apt/cache/archives/partial" "$arm/deb"
+  : >"$arm/apt/status"
+  apt=(-q -o "Dir::State::Lists=$arm/apt/lists" -o "Dir::Cache=$arm/apt/cache" -o "Dir::State::status=$arm/apt/status"
+    -o APT::Architecture=arm64 -o APT::Architectures::=arm64 -o APT::Sandbox::User=root)
+  apt-get "${apt[@]}" update >"$arm/apt.log" 2>&1 || { cat "$arm/apt.log"; exit 1; }
+  (cd "$arm/deb" && apt-get "${apt[@]}" download "linux-headers-$ver-arm64" "linux-image-$ver-arm64" busybox-static) \
+    >>"$arm/apt.log" 2>&1 || { cat "$arm/apt.log"; exit 1; }
+  for deb in "$arm"/deb/*.deb; do dpkg-deb -x "$deb" "$arm/root"; done
+  mkdir -p "$arm/root/usr/lib"
+  ln -sfn "$kbuild" "$arm/root/usr/lib/$(basename "$kbuild")"
+  touch "$arm/unpacked"
+fi
+
+# docs/kernel.md prints the example's Kbuild as it is.
+while IFS= read -r line; do
+  grep -qxF "$line" "$root/docs/kernel.md" || fail "docs/kernel.md lacks the example's Kbuild line: $line"
+done <"$root/examples/kernel/Kbuild"
+
+build() { # name kernel-build-dir make-args...
+  local name=$1 b=$dir/$1 kdir=$2
+  shift 2
+  rm -rf "$b" && mkdir -p "$b"
+  cp "$root"/examples/kernel/{Kbuild,main.c} "$b/"
+  echo "== kernel: $name: make -C $kdir M=$b KESTRIX_DIR=$root $* modules"
+  make -j"$jobs" -C "$kdir" M="$b" KESTRIX_DIR="$root" "$@" modules >"$b.log" 2>&1 || { cat "$b.log"; exit 1; }
+  ! grep -i 'warning' "$b.log" || fail "$name: the build warns"
+  grep -q "CXX \[M\]  *$b/kestrix_snprintf.o" "$b.log" || fail "$name: no C++ object in the build log"
+}
+
+# Boots the kernel with an initramfs that loads the module and unloads it,
+# then compares the module's lines and checks the trace taken in the sink.
+boot() { # name busybox qemu-command...
+  local name=$1 b=$dir/$1 bb=$2 log=$dir/$1.console
+  shift 2
+  rm -rf "$b/initramfs" && mkdir -p "$b/initramfs"/{bin,dev,proc,sys}
+  cp "$bb" "$b/initramfs/bin/busybox"
+  for t in sh mount insmod rmmod poweroff; do ln -s busybox "$b/initramfs/bin/$t"; done
+  cp "$b/kestrix_example.ko" "$b/initramfs/"
+  printf '%s\n' '#!/bin/sh' 'mount -t proc proc /proc' 'mount -t sysfs sys /sys' 'mount -t devtmpfs dev /dev' \
+    'insmod /kestrix_example.ko && rmmod kestrix_example' 'poweroff -f' >"$b/initramfs/init"
+  chmod +x "$b/initramfs/init"
+  (cd "$b/initramfs" && find . | cpio -o -H newc --quiet | gzip) >"$b/initrd.gz"
+  echo "== kernel: $name: boot"
+  timeout 180 "$@" -m 512M -nographic -no-reboot -initrd "$b/initrd.gz" </dev/null 2>&1 | tr -d '\r' >"$log" ||
+    { tail -40 "$log"; fail "$name: QEMU failed or timed out"; }
+  # The kernel's own lines about an unsigned out-of-tree module are not ours.
+  sed -n 's/^\(\[[ 0-9.]*\] \)\{0,1\}kestrix_example: //p' "$log" |
+    grep -vE 'taints kernel|module verification failed' >"$b/lines.txt" || true
+  diff -u "$root/examples/kernel/expected.txt" "$b/lines.txt" || { tail -40 "$log"; fail "$name: the module's lines differ"; }
+  sed -n '/kestrix_example: trace begins/,/kestrix_example: trace ends/p' "$log" >"$b/trace.txt"
+  # A '?' marks a word on the stack that the unwinder did not reach as a
+  # frame: none may be the module's, and the frames from the sink through
+  # the library to the kernel's caller must all be reached.
+  ! grep -E '\] +\? .*\[kestrix_example\]' "$b/trace.txt" || fail "$name: unreliable frames of the module's"
+  for f in 'kestrix_v?fnprintf' do_one_initcall; do
+    grep -qE "\]  $f\+" "$b/trace.txt" || { cat "$b/trace.txt"; fail "$name: no reliable $f frame in the trace"; }
+  done
+  echo "ok: $name: $(wc -l <"$b/lines.txt") lines as expected; the trace passes through the library to do_one_initcall"
+}
+
+funcs() { # objects...: the functions in the library's objects
+  local o
+  for o; do readelf -sW "$o" | awk '$4 == "FUNC" && $8 !~ /\.cold/ { print $8 }'; done
+}
+
+# x86-64: no bare return or indirect branch, __fentry__ and the return
+# thunk called; an ORC entry at the start of every function in the module.
+x=$dir/x86_64
+build x86_64 "/usr/src/linux-headers-$ver-amd64"
+dis=$(objdump -dr "$x/kestrix.o" "$x/kestrix_snprintf.o")
+! grep -E $'\t(ret|retq) *$' <<<"$dis" | head -3 | grep . || fail "x86_64: bare ret in the library"
+! grep -E $'\t(cs )?(call|jmp)[a-z]* +\\*' <<<"$dis" | head -3 | grep . || fail "x86_64: indirect branch in the library"
+for sym in __x86_return_thunk __fentry__; do grep -q "R_X86_64_PLT32[[:space:]]*$sym" <<<"$dis" || fail "x86_64: no call to $sym"; done
+# objtool writes an ORC entry wherever the frame changes, so every function
+# that pushes or makes room on the stack has one inside it.
+orc=$(readelf -rW "$x/kestrix_example.ko" | awk '/^Relocation section/ { on = /\.rela\.orc_unwind_ip/ }
+                                              on && NF == 7 { print $5 "/" $7 }')
+missing=$(objdump -d "$x/kestrix_example.ko" | awk -v want="$(funcs "$x/kestrix.o" "$x/kestrix_snprintf.o")" -v orc="$orc" '
+  function done() { if (name in wanted && framed) { nframed++; if (!covered) print name }; name = "" }
+  BEGIN { n = split(want, w, "\n"); for (i = 1; i <= n; i++) wanted[w[i]] = 1
+          n = split(orc, w, "\n"); for (i = 1; i <= n; i++) ip[w[i]] = 1 }
+  /^Disassembly of section / { done(); sec = substr($4, 1, length($4) - 1) }
+  /^[0-9a-f]+ <.*>:$/ { done(); name = substr($2, 2, length($2) - 3); framed = covered = 0 }
+  /^ *[0-9a-f]+:\t/ { a = $1; sub(/:$/, "", a); if ((sec "/" a) in ip) covered = 1
+                      if (/\tpush|\tsub +\$0x[0-9a-f]+,%rsp/) framed = 1 }
+  END { done(); if (!nframed) print "(no function of the library'\''s with a frame)" }' | tr '\n' ' ')
+[ -z "$missing" ] || fail "x86_64: no ORC data for: $missing"
+echo "ok: x86_64: thunks and __fentry__ in the library's $(funcs "$x/kestrix.o" "$x/kestrix_snprintf.o" | wc -l) functions, ORC data in each with a frame"
+boot x86_64 /bin/busybox qemu-system-x86_64 -accel tcg -cpu max -kernel "/boot/vmlinuz-$ver-amd64" \
+  -append "console=ttyS0 panic=-1 loglevel=7 rdinit=/init"
+
+# arm64: every function signs its return address.
+a=$dir/arm64
+build arm64 "$arm/root/usr/src/linux-headers-$ver-arm64" ARCH=arm64 CROSS_COMPILE=aarch64-linux-gnu-
+unsigned=$(aarch64-linux-gnu-objdump -d "$a/kestrix.o" "$a/kestrix_snprintf.o" |
+  awk '/^[0-9a-f]+ <.*>:$/ { if (f != "" && !pac) print f; f = substr($2, 2, length($2) - 3); pac = 0
+                             if (f ~ /\.cold/) f = "" }
+       /\tpaciasp/ { pac = 1 } END { if (f != "" && !pac) print f }' | tr '\n' ' ')
+[ -z "$unsigned" ] || fail "arm64: no paciasp in: $unsigned"
+echo "ok: arm64: paciasp in $(funcs "$a/kestrix.o" "$a/kestrix_snprintf.o" | wc -l) functions"
+boot arm64 "$arm/root/bin/busybox" qemu-system-aarch64 -M virt -cpu max,pauth-impdef=on \
+  -kernel "$arm/root/boot/vmlinuz-$ver-arm64" -append "console=ttyAMA0 panic=-1 loglevel=7 rdinit=/init"
