@@ -54,6 +54,7 @@
 #include "kestrix_checked.h"
 #else
 #include "kestrix.h"
+#include <stddef.h>
 #if defined(__GNUC__)
 #define KESTRIX_CHECKED_LINKED_IN __attribute__((visibility("hidden")))
 #else
@@ -74,13 +75,19 @@ extern "C" {
 
 KESTRIX_CHECKED_LINKED_IN long kestrix_dprintf(int fd, const char *fmt, ...);
 KESTRIX_CHECKED_LINKED_IN long kestrix_vdprintf(int fd, const char *fmt, va_list args);
+/* KESTRIX_DPRINTF's call: the arguments counted, as kestrix_checked.h's
+ * kestrix_snprintf_array takes them. */
+KESTRIX_CHECKED_LINKED_IN long kestrix_dprintf_array(int fd, const char *fmt, size_t count, const uint64_t *args);
 
 #ifdef __cplusplus
 }
 #endif
 
-#ifdef KESTRIX_WIDEN
+#if defined(__cplusplus)
 #define KESTRIX_DPRINTF(fd, ...) kestrix_dprintf((fd), KESTRIX_WIDEN(__VA_ARGS__))
+#elif defined(KESTRIX_WIDEN)
+#define KESTRIX_DPRINTF(fd, ...) \
+    (KESTRIX_CHECKED_FORMAT(__VA_ARGS__) kestrix_dprintf_array((fd), KESTRIX_COUNTED(__VA_ARGS__)))
 #endif
 
 #endif /* KESTRIX_FD_H */

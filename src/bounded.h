@@ -163,7 +163,8 @@ struct Convert {
     Out &o;
     explicit Convert(Out &out) : o(out) {}
     // A sign and 20 digits, closed at an even offset: decimal digits are
-    // stored in pairs at even offsets from the end.
+    // stored in pairs at even offsets from the end. 16 hex digits fit too.
+    static_assert(conv::kHexDigits <= conv::kDecimalDigits, "a hexadecimal conversion fits the text");
     alignas(2) char text[conv::kDecimalDigits + 2];
 
     char *end() { return text + sizeof text; }
@@ -192,8 +193,32 @@ struct Convert {
     KESTRIX_INLINE const char *unknown() { return chr('?'); }
 };
 
+// Where a pass takes its arguments from: the caller's va_list, which holds
+// as many as the format reads (the plain calls' precondition), or, when
+// `counted`, an array of `left` values, past whose end a conversion reads
+// nothing and writes kMissing instead. One type for both, so that each
+// call has one copy of the pass.
+struct Args {
+    ArgList va;
+    bool counted;
+    const uint64_t *array;
+    size_t left;
+    KESTRIX_INLINE bool next(uint64_t &v)
+    {
+        if (!counted) {
+            v = va_arg(va, uint64_t);
+            return true;
+        }
+        if (!left)
+            return false;
+        --left;
+        v = *array++;
+        return true;
+    }
+};
+
 template <class Out>
-__attribute__((always_inline)) inline void pass(Out &o, const char *fmt, ArgList args)
+__attribute__((always_inline)) inline void pass(Out &o, const char *fmt, Args &args)
 {
     const unsigned char *p = reinterpret_cast<const unsigned char *>(fmt);
     size_t left = o.readable(p);
@@ -216,7 +241,11 @@ __attribute__((always_inline)) inline void pass(Out &o, const char *fmt, ArgList
         }
         // The argument is read before the letter is examined further, so an
         // unknown letter consumes its argument like any other.
-        const uint64_t v = va_arg(args, uint64_t);
+        uint64_t v;
+        if (!args.next(v)) {
+            append(o, conv::kMissing, sizeof conv::kMissing - 1);
+            continue;
+        }
         Convert<Out> c(o);
         if (const char *t = conv::apply(c, letter, v))
             append(o, t, room(t, c.end()));

@@ -23,6 +23,11 @@ namespace kestrix_conversions {
 constexpr int kDecimalDigits = 20;
 constexpr int kHexDigits = 16;
 
+// What a conversion writes, in the calls that know how many arguments they
+// were given (the C macros, and C++ with a format made at run time), when
+// the arguments have run out: it reads none.
+static constexpr char kMissing[] = "(missing)";
+
 // The conversion table. `Do` has one member per kind of output; each
 // conversion ends in exactly one of them, which returns what the caller
 // wants back (the interpreter's are tail calls to the emitters).

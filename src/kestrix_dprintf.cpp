@@ -13,7 +13,7 @@
 
 namespace {
 
-using kestrix_bounded::ArgList;
+using kestrix_bounded::Args;
 
 // Writes the n bytes at p to fd, repeating an interrupted write and
 // continuing a partial one. Returns 0, or the errno of the write that
@@ -76,7 +76,7 @@ struct Descriptor {
     }
 };
 
-KESTRIX_BOUNDED_ONE_COPY long descriptor(int fd, const char *fmt, ArgList args)
+KESTRIX_BOUNDED_ONE_COPY long descriptor(int fd, const char *fmt, Args &args)
 {
     const int saved = errno;
     Descriptor o;
@@ -106,14 +106,23 @@ KESTRIX_BOUNDED_ONE_COPY long descriptor(int fd, const char *fmt, ArgList args)
 
 extern "C" long kestrix_vdprintf(int fd, const char *fmt, va_list args)
 {
-    return descriptor(fd, fmt, args);
+    Args a = {args, false, nullptr, 0};
+    return descriptor(fd, fmt, a);
 }
 
 extern "C" long kestrix_dprintf(int fd, const char *fmt, ...)
 {
     va_list args;
     va_start(args, fmt);
-    const long result = descriptor(fd, fmt, args);
+    Args a = {args, false, nullptr, 0};
+    const long result = descriptor(fd, fmt, a);
     va_end(args);
     return result;
+}
+
+extern "C" long kestrix_dprintf_array(int fd, const char *fmt, size_t count, const uint64_t *args)
+{
+    va_list none; // never read: the arguments are counted
+    Args a = {none, true, args, count};
+    return descriptor(fd, fmt, a);
 }

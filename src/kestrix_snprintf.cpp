@@ -1,4 +1,5 @@
-// kestrix_snprintf and kestrix_vsnprintf, declared in kestrix_checked.h.
+// kestrix_snprintf and kestrix_vsnprintf, and the calls with counted
+// arguments behind kestrix_checked.h's macros, declared there.
 // Freestanding like the library, and built beside it rather than into the
 // shared library, which exports the seven functions alone: they live in
 // libkestrix.a and, for programs linked with libkestrix.so, in
@@ -9,7 +10,7 @@
 
 namespace {
 
-using kestrix_bounded::ArgList;
+using kestrix_bounded::Args;
 using kestrix_bounded::room;
 
 // Stores while the buffer has room for a byte and the closing NUL; past
@@ -45,7 +46,7 @@ struct Bounded {
     }
 };
 
-KESTRIX_BOUNDED_ONE_COPY size_t bounded(char *buf, size_t size, const char *fmt, ArgList args)
+KESTRIX_BOUNDED_ONE_COPY size_t bounded(char *buf, size_t size, const char *fmt, Args &args)
 {
     Bounded b;
     b.nul = nullptr;
@@ -83,14 +84,96 @@ KESTRIX_BOUNDED_ONE_COPY size_t bounded(char *buf, size_t size, const char *fmt,
 
 extern "C" size_t kestrix_vsnprintf(char *buf, size_t size, const char *fmt, va_list args)
 {
-    return bounded(buf, size, fmt, args);
+    Args a = {args, false, nullptr, 0};
+    return bounded(buf, size, fmt, a);
 }
 
 extern "C" size_t kestrix_snprintf(char *buf, size_t size, const char *fmt, ...)
 {
     va_list args;
     va_start(args, fmt);
-    const size_t length = bounded(buf, size, fmt, args);
+    Args a = {args, false, nullptr, 0};
+    const size_t length = bounded(buf, size, fmt, a);
     va_end(args);
     return length;
+}
+
+extern "C" size_t kestrix_snprintf_array(char *buf, size_t size, const char *fmt, size_t count,
+                                         const uint64_t *args)
+{
+    va_list none; // never read: the arguments are counted
+    Args a = {none, true, args, count};
+    return bounded(buf, size, fmt, a);
+}
+
+extern "C" char *kestrix_sprintf_array(char *buf, const char *fmt, size_t count, const uint64_t *args)
+{
+    va_list none;
+    Args a = {none, true, args, count};
+    return buf + bounded(buf, SIZE_MAX, fmt, a);
+}
+
+namespace {
+
+namespace conv = kestrix_conversions;
+
+// Each character to the sink as soon as it is made, one call each, %c's
+// 32 bits as they are: what kestrix_fnprintf sends, made by the same
+// rules here rather than by the library's emitters.
+struct ToSink {
+    kestrix_out_fn out;
+    void *ctx;
+    alignas(2) char text[conv::kDecimalDigits + 2];
+
+    char *end() { return text + sizeof text; }
+    KESTRIX_INLINE void send(const unsigned char *p)
+    {
+        for (; *p; ++p)
+            out(ctx, *p);
+    }
+    KESTRIX_INLINE void send(const char *p, const char *e)
+    {
+        for (; p != e; ++p)
+            out(ctx, static_cast<unsigned char>(*p));
+    }
+    KESTRIX_INLINE void dec(uint64_t v, int32_t is_signed)
+    {
+        const bool negative = conv::negative(v, is_signed);
+        const char *p = conv::decimal(end(), conv::magnitude(v, negative));
+        if (negative)
+            out(ctx, '-');
+        send(p, end());
+    }
+    KESTRIX_INLINE void hex(uint64_t v, int32_t nbytes) { send(conv::hex(end(), v, nbytes), end()); }
+    KESTRIX_INLINE void str(const char *s) { send(conv::string(s)); }
+    KESTRIX_INLINE void chr(int32_t c) { out(ctx, c); }
+    KESTRIX_INLINE void unknown() { out(ctx, '?'); }
+};
+
+} // namespace
+
+extern "C" void kestrix_fnprintf_array(kestrix_out_fn out, void *ctx, const char *fmt, size_t count,
+                                       const uint64_t *args)
+{
+    ToSink s;
+    s.out = out;
+    s.ctx = ctx;
+    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(fmt);; p += 2) {
+        uint32_t c;
+        for (c = *p; c != '\0' && c != '%'; c = *++p)
+            out(ctx, static_cast<int32_t>(c));
+        if (c == '\0')
+            return;
+        const uint32_t letter = p[1];
+        if (letter == '\0') // a lone '%' at the end writes nothing and reads nothing
+            return;
+        if (letter == '%') {
+            out(ctx, '%');
+        } else if (!count) {
+            s.send(reinterpret_cast<const unsigned char *>(conv::kMissing));
+        } else {
+            --count;
+            conv::apply(s, letter, *args++);
+        }
+    }
 }

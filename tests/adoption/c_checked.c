@@ -8,7 +8,9 @@
  * partial writes and failures (write(2) is wrapped below).
  *
  * Built with KESTRIX_CASE set to a number, the file is instead one call that
- * must not compile; CMakeLists.txt lists the diagnostic each one must give.
+ * must not compile; CMakeLists.txt lists the diagnostic each one must give
+ * (13 to 19: a literal format that does not fit its arguments, refused
+ * while compiling at -O0 and at -O2).
  * GCC's analyser (-fanalyzer) finds no unsafe call in the signal handler
  * print(), and case 12, the same handler with snprintf, is its control. */
 #include <kestrix_checked.h> /* first: before C11 it must refuse to compile */
@@ -50,21 +52,55 @@ static void to_text(void *ctx, int32_t c)
     t->buf[t->len] = '\0';
 }
 
-/* The same format and arguments through all three macros; each must give
- * expected (the arguments are evaluated once per macro). */
+/* Left in the argument registers and on the stack before each call, so
+ * that a conversion that read an argument not passed would read these. */
+__attribute__((noinline)) static void junk(uintptr_t a, uintptr_t b, uintptr_t c, uintptr_t d, uintptr_t e,
+                                           uintptr_t f)
+{
+    volatile uintptr_t fill[64];
+    (void)fill;
+    int k;
+    for (k = 0; k < 64; ++k)
+        fill[k] = a + (uintptr_t)k;
+    __asm__ volatile("" ::"r"(a), "r"(b), "r"(c), "r"(d), "r"(e), "r"(f));
+}
+#define JUNK() junk(0x11, 0x13, 0x15, 0x17, 0x19, 0x1B)
+
+static int pipe_fds[2];
+static const char *from_pipe(void)
+{
+    static char buf[512];
+    ssize_t n = read(pipe_fds[0], buf, sizeof buf - 1);
+    buf[n > 0 ? n : 0] = '\0';
+    return buf;
+}
+
+/* The same format and arguments through all four macros, with junk left
+ * where arguments go; each must give expected (the arguments are evaluated
+ * once per macro). */
 #define CHECK_FORMAT(expected, ...)                                                  \
     do {                                                                             \
         char s_[512], n_[512];                                                       \
         struct text t_ = {{0}, 0};                                                   \
-        char *end_ = KESTRIX_SPRINTF(s_, __VA_ARGS__);                               \
-        size_t len_ = KESTRIX_SNPRINTF(n_, sizeof n_, __VA_ARGS__);                  \
+        char *end_;                                                                  \
+        size_t len_;                                                                 \
+        long fd_;                                                                    \
+        JUNK();                                                                      \
+        end_ = KESTRIX_SPRINTF(s_, __VA_ARGS__);                                     \
+        JUNK();                                                                      \
+        len_ = KESTRIX_SNPRINTF(n_, sizeof n_, __VA_ARGS__);                         \
+        JUNK();                                                                      \
         KESTRIX_FNPRINTF(to_text, &t_, __VA_ARGS__);                                 \
+        JUNK();                                                                      \
+        fd_ = KESTRIX_DPRINTF(pipe_fds[1], __VA_ARGS__);                             \
         check(!strcmp(s_, (expected)) && end_ == s_ + strlen(s_), __LINE__,          \
               "KESTRIX_SPRINTF", s_, (expected));                                    \
         check(!strcmp(n_, (expected)) && len_ == strlen(n_), __LINE__,               \
               "KESTRIX_SNPRINTF", n_, (expected));                                   \
         check(!strcmp(t_.buf, (expected)), __LINE__, "KESTRIX_FNPRINTF", t_.buf,     \
               (expected));                                                           \
+        check(fd_ == (long)strlen(expected) && (fd_ == 0 || !strcmp(from_pipe(), (expected))), \
+              __LINE__, "KESTRIX_DPRINTF", "", (expected));                          \
     } while (0)
 
 /* What the host prints for the 64-bit value w as %d|%u|%x (16 digits). */
@@ -173,6 +209,8 @@ static void widening(void)
     }
 }
 
+static const char *volatile runtime[] = {"%d %s %x", "%s|%s", "%d", "%%%d|", "%q%d", "[%c]"};
+
 static void counts(void)
 {
     char expected[128];
@@ -181,8 +219,23 @@ static void counts(void)
     for (k = 1; k <= 32; ++k)
         at += (size_t)snprintf(expected + at, sizeof expected - at, "%d.", k - 17);
     CHECK_FORMAT("plain 100%", "plain 100%%");
-    /* %% reads no argument: the next conversion takes the first. */
-    CHECK_FORMAT("%7|", "%%%d|", 7, 8);
+    /* Formats made at run time read only the arguments passed: a
+     * conversion past them writes "(missing)", arguments past the last
+     * conversion are not read, and %% reads none. */
+    CHECK_FORMAT("5 (missing) (missing)", runtime[0], 5);
+    CHECK_FORMAT("(missing)|(missing)", runtime[1]);
+    CHECK_FORMAT("1", runtime[2], 1, 2, 3);
+    CHECK_FORMAT("%7|", runtime[3], 7, 8);
+    CHECK_FORMAT("?(missing)", runtime[4], 1);
+    CHECK_FORMAT("[(missing)]", runtime[5]);
+    /* A literal of more than 256 bytes is read whole while compiling. */
+    CHECK_FORMAT("................................................................................................"
+                 "................................................................................................"
+                 "................................................................ 1 2 3 4 5 6 7 8 9 end",
+                 "................................................................................................"
+                 "................................................................................................"
+                 "................................................................ %d %d %d %d %d %d %d %d %d end",
+                 1, 2, 3, 4, 5, 6, 7, 8, 9);
     CHECK_FORMAT(expected, "%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.",
                  -16, -15, -14, -13, -12, -11, -10, -9, -8, -7, -6, -5, -4, -3, -2, -1, 0, 1, 2, 3, 4, 5, 6, 7,
                  8, 9, 10, 11, 12, 13, 14, 15);
@@ -418,6 +471,9 @@ static void narrow(void)
 
 int main(void)
 {
+    script = none;
+    if (pipe(pipe_fds) != 0)
+        return 2;
     issue_table();
     widening();
     counts();
@@ -460,6 +516,7 @@ void refused(char *buf)
     union word w = {1};
     (void)p;
     (void)w;
+    (void)buf;
 #if KESTRIX_CASE == 1
     KESTRIX_SPRINTF(buf, "%d", 2.5f);
 #elif KESTRIX_CASE == 2
@@ -498,6 +555,26 @@ void refused(char *buf)
     KESTRIX_SPRINTF(buf, "%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d", 1, 2, 3, 4, 5, 6, 7,
                     8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32,
                     33);
+/* A literal format that does not fit its arguments, through each macro. */
+#elif KESTRIX_CASE == 13
+    KESTRIX_SNPRINTF(buf, 8, "%s: %d", "name");
+#elif KESTRIX_CASE == 14
+    KESTRIX_SPRINTF(buf, "%d", 1, 2);
+#elif KESTRIX_CASE == 15
+    KESTRIX_FNPRINTF((kestrix_out_fn)0, buf, "%ld", 7L);
+#elif KESTRIX_CASE == 16
+    KESTRIX_DPRINTF(2, "at 100%");
+#elif KESTRIX_CASE == 17
+    KESTRIX_SNPRINTF(buf, 8, "%d %s", 1, 42);
+#elif KESTRIX_CASE == 18 /* more than 256 bytes, the last conversion without its argument */
+    KESTRIX_SNPRINTF(buf, 8,
+                     "................................................................................................"
+                     "................................................................................................"
+                     "................................................................ %d %d %d %d %d %d %d %d %d %u",
+                     1, 2, 3, 4, 5, 6, 7, 8, 9);
+#elif KESTRIX_CASE == 19 /* a variadic function of one's own */
+    void log_line(const char *fmt, ...);
+    log_line(KESTRIX_WIDEN("%s=%x", "mask"));
 #endif
 }
 
