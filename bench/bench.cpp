@@ -86,6 +86,12 @@ void s_log(char *b, size_t i)
 extern "C" size_t bench_log_bounded(char *buf, size_t size, const char *fmt, uint64_t counter, const char *name,
                                     int64_t value, uint64_t addr, uint64_t flags);
 extern "C" size_t bench_log_before(char *buf, size_t size, const char *fmt, ...);
+extern "C" char *bench_log_macro(char *buf, const char *fmt, uint64_t counter, const char *name, int64_t value,
+                                 uint64_t addr, uint64_t flags);
+void k_log_macro(char *b, size_t i)
+{
+    bench_log_macro(b, opaque(kLog), in.counter[i], in.name[i], static_cast<i64>(in.v[i]), in.addr[i], in.flags[i]);
+}
 extern "C" long bench_log_fd(int fd, const char *fmt, uint64_t counter, const char *name, int64_t value,
                              uint64_t addr, uint64_t flags);
 
@@ -238,6 +244,12 @@ bool outputs_agree()
         char buf[256];
         k_log(buf, i);
         preformatted[i] = buf;
+        char macro[256];
+        k_log_macro(macro, i);
+        if (std::strcmp(macro, buf) != 0 && ok) {
+            std::fprintf(stderr, "KESTRIX_SPRINTF differs at %zu: \"%s\"\n", i, macro);
+            ok = false;
+        }
         // The bounded calls agree with the host's on the bytes and the length.
         for (const size_t size : {kFits, kCut}) {
             char want[256];
@@ -386,6 +398,10 @@ void print_ratios(const std::map<std::string, double> &t)
         }
         std::printf("| kestrix_sprintf (no bound) | %.1f | %.2f | - | - |\n", get("log/kestrix"),
                     get("log/kestrix") / fits);
+        std::printf("| KESTRIX_SPRINTF (no bound, counted arguments) | %.1f | %.2f | - | - |\n",
+                    get("log/KESTRIX_SPRINTF"), get("log/KESTRIX_SPRINTF") / fits);
+        std::printf("\nKESTRIX_SPRINTF / kestrix_sprintf with the arguments widened by hand: %.2f\n",
+                    get("log/KESTRIX_SPRINTF") / get("log/kestrix"));
     }
     const double fd = get("fd/kestrix");
     if (fd != 0)
@@ -424,6 +440,7 @@ int main(int argc, char **argv)
                 ->ComputeStatistics("min", fastest);
         }
     }
+    add("log/KESTRIX_SPRINTF", run_buffer, k_log_macro);
     add("fd/kestrix", run_fd, kd_log);
     add("fd/dprintf", run_fd, hd_log);
     add("sink/kestrix", run_sink, k_sink);

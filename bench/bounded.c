@@ -6,6 +6,8 @@
 size_t bench_log_bounded(char *buf, size_t size, const char *fmt, uint64_t counter, const char *name,
                          int64_t value, uint64_t addr, uint64_t flags);
 size_t bench_log_before(char *buf, size_t size, const char *fmt, ...);
+char *bench_log_macro(char *buf, const char *fmt, uint64_t counter, const char *name, int64_t value, uint64_t addr,
+                      uint64_t flags);
 long bench_log_fd(int fd, const char *fmt, uint64_t counter, const char *name, int64_t value, uint64_t addr,
                   uint64_t flags);
 
@@ -13,6 +15,13 @@ size_t bench_log_bounded(char *buf, size_t size, const char *fmt, uint64_t count
                          int64_t value, uint64_t addr, uint64_t flags)
 {
     return KESTRIX_SNPRINTF(buf, size, fmt, counter, name, value, addr, flags);
+}
+
+/* KESTRIX_SPRINTF, which passes its arguments counted. */
+char *bench_log_macro(char *buf, const char *fmt, uint64_t counter, const char *name, int64_t value, uint64_t addr,
+                      uint64_t flags)
+{
+    return KESTRIX_SPRINTF(buf, fmt, counter, name, value, addr, flags);
 }
 
 /* The bounded call as 1.0 had it, copied here to be timed

@@ -326,11 +326,12 @@ constexpr std::uint64_t widen(const T &v) noexcept
 
 // A format known only at run time, named as such at the call:
 //   kestrix::format_to(buf, kestrix::runtime_format(fmt), args...)
-// Nothing checks it while compiling: the number of arguments and the letter
-// each one meets are the caller's to get right, as from C. The arguments
-// are still widened by their types, and a type that no conversion takes
-// (floating point, wider than 64 bits, a view without a NUL) still does
-// not compile.
+// Nothing checks it while compiling: the letter each argument meets is the
+// caller's to get right. The arguments are passed counted, so a conversion
+// past the last of them reads nothing and writes "(missing)", and those past
+// the last conversion are not read, as from C's macros. They are still
+// widened by their types, and a type that no conversion takes (floating
+// point, wider than 64 bits, a view without a NUL) still does not compile.
 struct runtime_format_string {
     const char *fmt;
 };
@@ -350,14 +351,18 @@ public:
     {
         detail::check_format<Args...>(fmt);
     }
-    basic_format_string(runtime_format_string fmt) noexcept : fmt_(fmt.fmt)
+    basic_format_string(runtime_format_string fmt) noexcept : fmt_(fmt.fmt), runtime_(true)
     {
         detail::check_formattable_arguments<Args...>();
     }
     constexpr const char *c_str() const noexcept { return fmt_; }
+    // Made at run time: the calls then pass the arguments counted, so that
+    // a conversion past the last reads nothing and writes "(missing)".
+    constexpr bool runtime() const noexcept { return runtime_; }
 
 private:
     const char *fmt_;
+    bool runtime_ = false;
 };
 
 namespace detail {
@@ -424,18 +429,62 @@ template <class Buf>
 concept pointer_buffer =
     !std::is_bounded_array_v<std::remove_reference_t<Buf>> && std::convertible_to<Buf, char *>;
 
-template <class... Widened>
-char *format_to_sized(char *buf, std::size_t size, const char *fmt, Widened... args)
+// Each call, with a checked format through the plain function, with one
+// made at run time through its counted form. Widened is std::uint64_t.
+template <class Fmt, class... Widened>
+char *sprintf_to(char *buf, const Fmt &fmt, Widened... args)
 {
-    const std::size_t length = kestrix_snprintf(buf, size, fmt, args...);
+    if (fmt.runtime()) {
+        const std::uint64_t a[] = {args..., 0};
+        return kestrix_sprintf_array(buf, fmt.c_str(), sizeof...(args), a);
+    }
+    return kestrix_sprintf(buf, fmt.c_str(), args...);
+}
+
+template <class Fmt, class... Widened>
+std::size_t snprintf_to(char *buf, std::size_t size, const Fmt &fmt, Widened... args)
+{
+    if (fmt.runtime()) {
+        const std::uint64_t a[] = {args..., 0};
+        return kestrix_snprintf_array(buf, size, fmt.c_str(), sizeof...(args), a);
+    }
+    return kestrix_snprintf(buf, size, fmt.c_str(), args...);
+}
+
+template <class Fmt, class... Widened>
+void fnprintf_to(kestrix_out_fn out, void *ctx, const Fmt &fmt, Widened... args)
+{
+    if (fmt.runtime()) {
+        const std::uint64_t a[] = {args..., 0};
+        return kestrix_fnprintf_array(out, ctx, fmt.c_str(), sizeof...(args), a);
+    }
+    kestrix_fnprintf(out, ctx, fmt.c_str(), args...);
+}
+
+#ifdef KESTRIX_FD_H
+template <class Fmt, class... Widened>
+long dprintf_to(int fd, const Fmt &fmt, Widened... args)
+{
+    if (fmt.runtime()) {
+        const std::uint64_t a[] = {args..., 0};
+        return kestrix_dprintf_array(fd, fmt.c_str(), sizeof...(args), a);
+    }
+    return kestrix_dprintf(fd, fmt.c_str(), args...);
+}
+#endif
+
+template <class Fmt, class... Widened>
+char *format_to_sized(char *buf, std::size_t size, const Fmt &fmt, Widened... args)
+{
+    const std::size_t length = snprintf_to(buf, size, fmt, args...);
     return buf + (length < size ? length : size - 1);
 }
 
-template <class F, class... Widened>
-void format_through(F &f, const char *fmt, Widened... args)
+template <class F, class Fmt, class... Widened>
+void format_through(F &f, const Fmt &fmt, Widened... args)
 {
     sink s{f};
-    kestrix_fnprintf(s.out(), s.ctx(), fmt, args...);
+    fnprintf_to(s.out(), s.ctx(), fmt, args...);
 }
 } // namespace detail
 
@@ -447,13 +496,13 @@ template <class Buf, class... Args>
     requires detail::pointer_buffer<Buf> && detail::scalars<Args...>
 char *format_to(Buf &&buf, format_string<Args...> fmt, Args... args)
 {
-    return kestrix_sprintf(static_cast<char *>(buf), fmt.c_str(), detail::widen(args)...);
+    return detail::sprintf_to(static_cast<char *>(buf), fmt, detail::widen(args)...);
 }
 template <class Buf, class... Args>
     requires detail::pointer_buffer<Buf> && (!detail::scalars<Args...>)
 char *format_to(Buf &&buf, format_string<Args...> fmt, const Args &...args)
 {
-    return kestrix_sprintf(static_cast<char *>(buf), fmt.c_str(), detail::widen(args)...);
+    return detail::sprintf_to(static_cast<char *>(buf), fmt, detail::widen(args)...);
 }
 
 // Formats into a char array or a std::array<char, N>, cut to its size if
@@ -463,25 +512,25 @@ template <std::size_t N, class... Args>
     requires detail::scalars<Args...>
 char *format_to(char (&buf)[N], format_string<Args...> fmt, Args... args)
 {
-    return detail::format_to_sized(buf, N, fmt.c_str(), detail::widen(args)...);
+    return detail::format_to_sized(buf, N, fmt, detail::widen(args)...);
 }
 template <std::size_t N, class... Args>
     requires(!detail::scalars<Args...>)
 char *format_to(char (&buf)[N], format_string<Args...> fmt, const Args &...args)
 {
-    return detail::format_to_sized(buf, N, fmt.c_str(), detail::widen(args)...);
+    return detail::format_to_sized(buf, N, fmt, detail::widen(args)...);
 }
 template <std::size_t N, class... Args>
     requires(N > 0) && detail::scalars<Args...>
 char *format_to(std::array<char, N> &buf, format_string<Args...> fmt, Args... args)
 {
-    return detail::format_to_sized(buf.data(), N, fmt.c_str(), detail::widen(args)...);
+    return detail::format_to_sized(buf.data(), N, fmt, detail::widen(args)...);
 }
 template <std::size_t N, class... Args>
     requires(N > 0) && (!detail::scalars<Args...>)
 char *format_to(std::array<char, N> &buf, format_string<Args...> fmt, const Args &...args)
 {
-    return detail::format_to_sized(buf.data(), N, fmt.c_str(), detail::widen(args)...);
+    return detail::format_to_sized(buf.data(), N, fmt, detail::widen(args)...);
 }
 
 // Formats into buf, writing at most size bytes; when size > 0 the output is
@@ -491,13 +540,13 @@ template <class... Args>
     requires detail::scalars<Args...>
 std::size_t format_to_n(char *buf, std::size_t size, format_string<Args...> fmt, Args... args)
 {
-    return kestrix_snprintf(buf, size, fmt.c_str(), detail::widen(args)...);
+    return detail::snprintf_to(buf, size, fmt, detail::widen(args)...);
 }
 template <class... Args>
     requires(!detail::scalars<Args...>)
 std::size_t format_to_n(char *buf, std::size_t size, format_string<Args...> fmt, const Args &...args)
 {
-    return kestrix_snprintf(buf, size, fmt.c_str(), detail::widen(args)...);
+    return detail::snprintf_to(buf, size, fmt, detail::widen(args)...);
 }
 
 #ifdef KESTRIX_FD_H
@@ -508,13 +557,13 @@ template <class... Args>
     requires detail::scalars<Args...>
 long print(int fd, format_string<Args...> fmt, Args... args)
 {
-    return kestrix_dprintf(fd, fmt.c_str(), detail::widen(args)...);
+    return detail::dprintf_to(fd, fmt, detail::widen(args)...);
 }
 template <class... Args>
     requires(!detail::scalars<Args...>)
 long print(int fd, format_string<Args...> fmt, const Args &...args)
 {
-    return kestrix_dprintf(fd, fmt.c_str(), detail::widen(args)...);
+    return detail::dprintf_to(fd, fmt, detail::widen(args)...);
 }
 #endif
 
@@ -523,13 +572,13 @@ template <class... Args>
     requires detail::scalars<Args...>
 void format(kestrix_out_fn out, void *ctx, format_string<Args...> fmt, Args... args)
 {
-    kestrix_fnprintf(out, ctx, fmt.c_str(), detail::widen(args)...);
+    detail::fnprintf_to(out, ctx, fmt, detail::widen(args)...);
 }
 template <class... Args>
     requires(!detail::scalars<Args...>)
 void format(kestrix_out_fn out, void *ctx, format_string<Args...> fmt, const Args &...args)
 {
-    kestrix_fnprintf(out, ctx, fmt.c_str(), detail::widen(args)...);
+    detail::fnprintf_to(out, ctx, fmt, detail::widen(args)...);
 }
 
 // Formats through any callable that takes the character as std::int32_t,
@@ -539,13 +588,13 @@ template <class F, class... Args>
     requires std::invocable<F &, std::int32_t> && detail::scalars<Args...>
 void format(F &&f, format_string<Args...> fmt, Args... args)
 {
-    detail::format_through(f, fmt.c_str(), detail::widen(args)...);
+    detail::format_through(f, fmt, detail::widen(args)...);
 }
 template <class F, class... Args>
     requires std::invocable<F &, std::int32_t> && (!detail::scalars<Args...>)
 void format(F &&f, format_string<Args...> fmt, const Args &...args)
 {
-    detail::format_through(f, fmt.c_str(), detail::widen(args)...);
+    detail::format_through(f, fmt, detail::widen(args)...);
 }
 
 } // namespace kestrix

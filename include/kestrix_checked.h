@@ -26,10 +26,10 @@
  * x is evaluated once.
  *
  * The call macros apply KESTRIX_ARG to every argument after the format,
- * from none up to 32, and call the library:
- *   char  *KESTRIX_SPRINTF(buf, fmt, ...)        kestrix_sprintf
- *   void   KESTRIX_FNPRINTF(out, ctx, fmt, ...)  kestrix_fnprintf
- *   size_t KESTRIX_SNPRINTF(buf, size, fmt, ...) kestrix_snprintf, below
+ * from none up to 32, and make the call, counted (below):
+ *   char  *KESTRIX_SPRINTF(buf, fmt, ...)        as kestrix_sprintf
+ *   void   KESTRIX_FNPRINTF(out, ctx, fmt, ...)  as kestrix_fnprintf
+ *   size_t KESTRIX_SNPRINTF(buf, size, fmt, ...) as kestrix_snprintf, below
  * KESTRIX_WIDEN(fmt, ...) is the format followed by the widened arguments,
  * for a variadic function of your own that passes its va_list on:
  *   #define LOG(...) log_line(KESTRIX_WIDEN(__VA_ARGS__))
@@ -51,11 +51,16 @@
  * %s string (as with restrict); if it does, such a source is read no
  * further than the end of buf.
  *
- * Not checked: the number of arguments. C cannot count a format's
- * conversions while compiling, so each conversion but %% still reads one
- * argument and too few arguments is undefined behaviour, as with the plain
- * functions. Only the C++ interface, kestrix.hpp, checks the count (and the
- * type each conversion needs) at compile time.
+ * The call macros pass the arguments counted, to kestrix_snprintf_array
+ * and the like below: a conversion past the last argument reads nothing
+ * and writes "(missing)", and arguments past the last conversion are not
+ * read, whatever the format. With GCC and Clang, at any optimisation
+ * level, a literal format is also checked while compiling (see "Checking
+ * a literal format" below): a call with more or fewer arguments than
+ * conversions, a letter outside c d i u x X p P s %, a '%' at the end or
+ * %s given an integer does not compile, and the error names the rule.
+ * KESTRIX_WIDEN, whose arguments go to a function of yours, has that check
+ * alone.
  *
  * From C++ the bounded functions work as they are (kestrix.hpp builds
  * kestrix::format_to_n on them); KESTRIX_ARG and the call macros need C11's

@@ -203,6 +203,10 @@ struct Args {
     bool counted;
     const uint64_t *array;
     size_t left;
+    // Constructors, not aggregate initialisers: GCC for Thumb-1 clears an
+    // aggregate with a call to memset first.
+    explicit Args(ArgList v) : va(v), counted(false), array(nullptr), left(0) {}
+    Args(ArgList v, const uint64_t *p, size_t n) : va(v), counted(true), array(p), left(n) {}
     KESTRIX_INLINE bool next(uint64_t &v)
     {
         if (!counted) {

@@ -106,7 +106,7 @@ KESTRIX_BOUNDED_ONE_COPY long descriptor(int fd, const char *fmt, Args &args)
 
 extern "C" long kestrix_vdprintf(int fd, const char *fmt, va_list args)
 {
-    Args a = {args, false, nullptr, 0};
+    Args a(args);
     return descriptor(fd, fmt, a);
 }
 
@@ -114,7 +114,7 @@ extern "C" long kestrix_dprintf(int fd, const char *fmt, ...)
 {
     va_list args;
     va_start(args, fmt);
-    Args a = {args, false, nullptr, 0};
+    Args a(args);
     const long result = descriptor(fd, fmt, a);
     va_end(args);
     return result;
@@ -123,6 +123,6 @@ extern "C" long kestrix_dprintf(int fd, const char *fmt, ...)
 extern "C" long kestrix_dprintf_array(int fd, const char *fmt, size_t count, const uint64_t *args)
 {
     va_list none; // never read: the arguments are counted
-    Args a = {none, true, args, count};
+    Args a(none, args, count);
     return descriptor(fd, fmt, a);
 }

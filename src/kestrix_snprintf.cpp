@@ -84,7 +84,7 @@ KESTRIX_BOUNDED_ONE_COPY size_t bounded(char *buf, size_t size, const char *fmt,
 
 extern "C" size_t kestrix_vsnprintf(char *buf, size_t size, const char *fmt, va_list args)
 {
-    Args a = {args, false, nullptr, 0};
+    Args a(args);
     return bounded(buf, size, fmt, a);
 }
 
@@ -92,7 +92,7 @@ extern "C" size_t kestrix_snprintf(char *buf, size_t size, const char *fmt, ...)
 {
     va_list args;
     va_start(args, fmt);
-    Args a = {args, false, nullptr, 0};
+    Args a(args);
     const size_t length = bounded(buf, size, fmt, a);
     va_end(args);
     return length;
@@ -102,14 +102,14 @@ extern "C" size_t kestrix_snprintf_array(char *buf, size_t size, const char *fmt
                                          const uint64_t *args)
 {
     va_list none; // never read: the arguments are counted
-    Args a = {none, true, args, count};
+    Args a(none, args, count);
     return bounded(buf, size, fmt, a);
 }
 
 extern "C" char *kestrix_sprintf_array(char *buf, const char *fmt, size_t count, const uint64_t *args)
 {
     va_list none;
-    Args a = {none, true, args, count};
+    Args a(none, args, count);
     return buf + bounded(buf, SIZE_MAX, fmt, a);
 }
 

@@ -214,6 +214,17 @@ void test_format_to()
     const std::string runtime = std::string("%s") + "=%x";
     CHECK(kestrix::format_to_n(buf, sizeof buf, kestrix::runtime_format(runtime.c_str()), "mask", 0xF0u) == 7);
     CHECK_EQ(buf, "mask=F0");
+    // Given too few arguments it reads none that was not passed, and too
+    // many are not read, through every call.
+    const std::string few = std::string("%s") + "=%x %p|";
+    kestrix::format_to(buf, kestrix::runtime_format(few.c_str()), "mask");
+    CHECK_EQ(buf, "mask=(missing) (missing)|");
+    char *p = buf;
+    kestrix::format_to(p, kestrix::runtime_format(few.c_str() + 2), 1, 2, 3);
+    CHECK_EQ(buf, "=01 0000000000000002|");
+    std::string out;
+    kestrix::format([&](std::int32_t c) { out.push_back(static_cast<char>(c)); }, kestrix::runtime_format(few.c_str()));
+    CHECK(out == "(missing)=(missing) (missing)|");
 }
 
 void test_format_to_n()
@@ -244,6 +255,10 @@ void test_format_to_n()
     CHECK(pipe(fds) == 0 && kestrix::print(fds[1], "%s=%d\n", std::string("delta"), -1) == 9 &&
           read(fds[0], line, sizeof line) == 9);
     CHECK_EQ(line, "delta=-1\n");
+    const char *made = "%d %d\n";
+    std::memset(line, 0, sizeof line);
+    CHECK(kestrix::print(fds[1], kestrix::runtime_format(made), 7) == 12 && read(fds[0], line, sizeof line) == 12);
+    CHECK_EQ(line, "7 (missing)\n");
     close(fds[0]), close(fds[1]);
 }
 
