@@ -101,8 +101,8 @@ install(FILES "${PROJECT_SOURCE_DIR}/man/kestrix.3" "${PROJECT_SOURCE_DIR}/man/k
   "${PROJECT_SOURCE_DIR}/man/kestrix_dprintf.3" "${PROJECT_SOURCE_DIR}/man/kestrix.hpp.3"
   DESTINATION "${CMAKE_INSTALL_MANDIR}/man3")
 foreach(link kestrix.3:str,hex,dec,vfnprintf,fnprintf,sprintf,vsprintf
-    kestrix_snprintf.3:vsnprintf,SNPRINTF,SPRINTF,FNPRINTF,WIDEN,ARG
-    kestrix_dprintf.3:vdprintf,DPRINTF)
+    kestrix_snprintf.3:vsnprintf,snprintf_array,sprintf_array,fnprintf_array,SNPRINTF,SPRINTF,FNPRINTF,WIDEN,ARG
+    kestrix_dprintf.3:vdprintf,dprintf_array,DPRINTF)
   string(REPLACE ":" ";" link "${link}")
   list(GET link 0 page)
   list(GET link 1 names)
