@@ -120,12 +120,14 @@ namespace conv = kestrix_conversions;
 // Each character to the sink as soon as it is made, one call each, %c's
 // 32 bits as they are: what kestrix_fnprintf sends, made by the same
 // rules here rather than by the library's emitters.
+// The text of a number is made at `end`, which closes a buffer of the
+// caller's: out and ctx stay in registers, not beside it in memory.
 struct ToSink {
     kestrix_out_fn out;
     void *ctx;
-    alignas(2) char text[conv::kDecimalDigits + 2];
+    char *text_end;
 
-    char *end() { return text + sizeof text; }
+    char *end() { return text_end; }
     KESTRIX_INLINE void send(const unsigned char *p)
     {
         for (; *p; ++p)
@@ -155,9 +157,12 @@ struct ToSink {
 extern "C" void kestrix_fnprintf_array(kestrix_out_fn out, void *ctx, const char *fmt, size_t count,
                                        const uint64_t *args)
 {
+    // A sign and 20 digits, closed at an even offset (see bounded.h).
+    alignas(2) char text[conv::kDecimalDigits + 2];
     ToSink s;
     s.out = out;
     s.ctx = ctx;
+    s.text_end = text + sizeof text;
     for (const unsigned char *p = reinterpret_cast<const unsigned char *>(fmt);; p += 2) {
         uint32_t c;
         for (c = *p; c != '\0' && c != '%'; c = *++p)
