@@ -107,8 +107,9 @@ KESTRIX_CHECKED_LINKED_IN size_t kestrix_vsnprintf(char *buf, size_t size, const
  *   kestrix_snprintf_array   as kestrix_snprintf
  *   kestrix_sprintf_array    as kestrix_sprintf: no size, returns the NUL's address
  *   kestrix_fnprintf_array   as kestrix_fnprintf: each character to the sink
- * They make every character themselves, by the library's rules, and call
- * none of its functions. */
+ * The first two make every character themselves, by the library's rules,
+ * and call none of its functions; kestrix_fnprintf_array makes each
+ * conversion with the library's emitters, as kestrix_fnprintf does. */
 KESTRIX_CHECKED_LINKED_IN size_t kestrix_snprintf_array(char *buf, size_t size, const char *fmt, size_t count,
                                                         const uint64_t *args);
 KESTRIX_CHECKED_LINKED_IN char *kestrix_sprintf_array(char *buf, const char *fmt, size_t count, const uint64_t *args);

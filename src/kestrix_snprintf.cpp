@@ -117,37 +117,17 @@ namespace {
 
 namespace conv = kestrix_conversions;
 
-// Each character to the sink as soon as it is made, one call each, %c's
-// 32 bits as they are: what kestrix_fnprintf sends, made by the same
-// rules here rather than by the library's emitters.
-// The text of a number is made at `end`, which closes a buffer of the
-// caller's: out and ctx stay in registers, not beside it in memory.
-struct ToSink {
+// Through a caller's sink there is no bound to keep, and the library's own
+// emitters make each conversion, through their exported names, as for
+// kestrix_fnprintf: each character reaches the sink as it is made, and an
+// interposed emitter takes their place here too. The bounded functions
+// above reach none of them.
+struct Emit {
     kestrix_out_fn out;
     void *ctx;
-    char *text_end;
-
-    char *end() { return text_end; }
-    KESTRIX_INLINE void send(const unsigned char *p)
-    {
-        for (; *p; ++p)
-            out(ctx, *p);
-    }
-    KESTRIX_INLINE void send(const char *p, const char *e)
-    {
-        for (; p != e; ++p)
-            out(ctx, static_cast<unsigned char>(*p));
-    }
-    KESTRIX_INLINE void dec(uint64_t v, int32_t is_signed)
-    {
-        const bool negative = conv::negative(v, is_signed);
-        const char *p = conv::decimal(end(), conv::magnitude(v, negative));
-        if (negative)
-            out(ctx, '-');
-        send(p, end());
-    }
-    KESTRIX_INLINE void hex(uint64_t v, int32_t nbytes) { send(conv::hex(end(), v, nbytes), end()); }
-    KESTRIX_INLINE void str(const char *s) { send(conv::string(s)); }
+    KESTRIX_INLINE void dec(uint64_t v, int32_t is_signed) { kestrix_dec(out, ctx, v, is_signed); }
+    KESTRIX_INLINE void hex(uint64_t v, int32_t nbytes) { kestrix_hex(out, ctx, v, nbytes); }
+    KESTRIX_INLINE void str(const char *s) { kestrix_str(out, ctx, s); }
     KESTRIX_INLINE void chr(int32_t c) { out(ctx, c); }
     KESTRIX_INLINE void unknown() { out(ctx, '?'); }
 };
@@ -157,12 +137,7 @@ struct ToSink {
 extern "C" void kestrix_fnprintf_array(kestrix_out_fn out, void *ctx, const char *fmt, size_t count,
                                        const uint64_t *args)
 {
-    // A sign and 20 digits, closed at an even offset (see bounded.h).
-    alignas(2) char text[conv::kDecimalDigits + 2];
-    ToSink s;
-    s.out = out;
-    s.ctx = ctx;
-    s.text_end = text + sizeof text;
+    Emit e = {out, ctx};
     for (const unsigned char *p = reinterpret_cast<const unsigned char *>(fmt);; p += 2) {
         uint32_t c;
         for (c = *p; c != '\0' && c != '%'; c = *++p)
@@ -175,10 +150,10 @@ extern "C" void kestrix_fnprintf_array(kestrix_out_fn out, void *ctx, const char
         if (letter == '%') {
             out(ctx, '%');
         } else if (!count) {
-            s.send(reinterpret_cast<const unsigned char *>(conv::kMissing));
+            kestrix_str(out, ctx, conv::kMissing);
         } else {
             --count;
-            conv::apply(s, letter, *args++);
+            conv::apply(e, letter, *args++);
         }
     }
 }
