@@ -86,10 +86,11 @@ members=$(symbols | awk '{print $1}' | sort -u | tr '\n' ' ')
 # change their output. Only kestrix_fnprintf_array, which has no bound and
 # writes through the caller's sink with the emitters as kestrix_fnprintf
 # does, calls the library. objdump -dr names each function, then each
-# relocation in it.
+# relocation in it (and, on some targets, local labels, which belong to the
+# function before them).
 reach=$($objdump -dr "$archive" 2>/dev/null | awk '
   /file format/ { member = $1 }
-  /^[0-9a-f]+ <[^>]+>:$/ { fn = $2; gsub(/[<>:]/, "", fn) }
+  /^[0-9a-f]+ <[^>]+>:$/ { name = $2; gsub(/[<>:]/, "", name); if (name !~ /^\./) fn = name }
   member ~ /(snprintf|dprintf)/ && fn !~ /^kestrix_fnprintf_array/ &&
     /R_[A-Z0-9_]+[ \t]+kestrix_(str|hex|dec|vfnprintf|fnprintf|sprintf|vsprintf)([-+@ \t]|$)/ { print fn }' |
   sort -u | tr '\n' ' ')
