@@ -26,7 +26,8 @@ constexpr int kHexDigits = 16;
 // What a conversion writes, in the calls that know how many arguments they
 // were given (the C macros, and C++ with a format made at run time), when
 // the arguments have run out: it reads none.
-static constexpr char kMissing[] = "(missing)";
+// (Unused in the library itself, which reads what the format asks.)
+__attribute__((unused)) static constexpr char kMissing[] = "(missing)";
 
 // The conversion table. `Do` has one member per kind of output; each
 // conversion ends in exactly one of them, which returns what the caller
