@@ -6,12 +6,14 @@
 // no function at all and nothing another definition puts in place of an
 // emitter can make it write past its bound.
 //
-// Freestanding like the library: <stdint.h> only, and no data that is not
-// constant. Everything here is inlined where it is used.
+// Freestanding like the library: <stdint.h> and kestrix.h only, and no
+// data that is not constant. Everything here is inlined where it is used.
 #ifndef KESTRIX_CONVERSIONS_H
 #define KESTRIX_CONVERSIONS_H
 
 #include <stdint.h>
+
+#include "kestrix.h"
 
 #define KESTRIX_INLINE __attribute__((always_inline)) inline
 
@@ -74,6 +76,20 @@ KESTRIX_INLINE const unsigned char *string(const char *s)
 {
     return reinterpret_cast<const unsigned char *>(s ? s : "(null)");
 }
+
+// The table applied through a caller's sink: each conversion is a tail call
+// of the library's emitter for it, through its exported name, so that a
+// definition found first takes its place; %c and an unknown letter go
+// straight to the sink.
+struct Emit {
+    kestrix_out_fn out;
+    void *ctx;
+    KESTRIX_INLINE void dec(uint64_t v, int32_t is_signed) { return kestrix_dec(out, ctx, v, is_signed); }
+    KESTRIX_INLINE void hex(uint64_t v, int32_t nbytes) { return kestrix_hex(out, ctx, v, nbytes); }
+    KESTRIX_INLINE void str(const char *s) { return kestrix_str(out, ctx, s); }
+    KESTRIX_INLINE void chr(int32_t c) { return out(ctx, c); }
+    KESTRIX_INLINE void unknown() { return out(ctx, '?'); }
+};
 
 // Whether the signed value v of kestrix_dec is negative, and its magnitude.
 // Negating in unsigned arithmetic maps INT64_MIN to 2^63, its magnitude.

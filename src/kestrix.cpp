@@ -166,19 +166,9 @@ using ArgList = ArgListOf<va_list>::type;
 // letter the language does not know. Each is a tail call. One function for
 // both keeps the library small; the buffer's interpreter pays one direct
 // call per conversion for it.
-struct Emit {
-    kestrix_out_fn out;
-    void *ctx;
-    KESTRIX_INLINE void dec(uint64_t v, int32_t is_signed) { return kestrix_dec(out, ctx, v, is_signed); }
-    KESTRIX_INLINE void hex(uint64_t v, int32_t nbytes) { return kestrix_hex(out, ctx, v, nbytes); }
-    KESTRIX_INLINE void str(const char *s) { return kestrix_str(out, ctx, s); }
-    KESTRIX_INLINE void chr(int32_t c) { return out(ctx, c); }
-    KESTRIX_INLINE void unknown() { return out(ctx, '?'); }
-};
-
 KESTRIX_ONE_COPY static void convert(kestrix_out_fn out, void *ctx, uint32_t letter, uint64_t v)
 {
-    Emit e{out, ctx};
+    conv::Emit e{out, ctx};
     return conv::apply(e, letter, v);
 }
 

@@ -113,31 +113,16 @@ extern "C" char *kestrix_sprintf_array(char *buf, const char *fmt, size_t count,
     return buf + bounded(buf, SIZE_MAX, fmt, a);
 }
 
-namespace {
-
 namespace conv = kestrix_conversions;
 
 // Through a caller's sink there is no bound to keep, and the library's own
-// emitters make each conversion, through their exported names, as for
-// kestrix_fnprintf: each character reaches the sink as it is made, and an
-// interposed emitter takes their place here too. The bounded functions
-// above reach none of them.
-struct Emit {
-    kestrix_out_fn out;
-    void *ctx;
-    KESTRIX_INLINE void dec(uint64_t v, int32_t is_signed) { kestrix_dec(out, ctx, v, is_signed); }
-    KESTRIX_INLINE void hex(uint64_t v, int32_t nbytes) { kestrix_hex(out, ctx, v, nbytes); }
-    KESTRIX_INLINE void str(const char *s) { kestrix_str(out, ctx, s); }
-    KESTRIX_INLINE void chr(int32_t c) { out(ctx, c); }
-    KESTRIX_INLINE void unknown() { out(ctx, '?'); }
-};
-
-} // namespace
-
+// emitters make each conversion, as for kestrix_fnprintf: each character
+// reaches the sink as it is made, and an interposed emitter takes their
+// place here too. The bounded functions above reach none of them.
 extern "C" void kestrix_fnprintf_array(kestrix_out_fn out, void *ctx, const char *fmt, size_t count,
                                        const uint64_t *args)
 {
-    Emit e = {out, ctx};
+    conv::Emit e = {out, ctx};
     for (const unsigned char *p = reinterpret_cast<const unsigned char *>(fmt);; p += 2) {
         uint32_t c;
         for (c = *p; c != '\0' && c != '%'; c = *++p)

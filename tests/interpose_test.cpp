@@ -102,6 +102,12 @@ TEST(Interposition, BoundedAndDescriptorCallsReachNoInterposedFunction)
     char buf[40];
     kestrix_sprintf(buf, "%u", UINT64_MAX);
     EXPECT_STREQ(buf, "18,446,744,073,709,551,615");
+    // Through a sink, with counted arguments, the emitters are the library's
+    // own calls, and so the program's.
+    std::string sunk;
+    const uint64_t counted[] = {UINT64_MAX};
+    kestrix_fnprintf_array(collect, &sunk, "%u", 1, counted);
+    EXPECT_EQ(sunk, "18,446,744,073,709,551,615");
     reset();
     const std::string whole = "18446744073709551615|-3";
     for (size_t size = 0; size <= whole.size() + 2; ++size) {
