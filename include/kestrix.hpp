@@ -340,6 +340,16 @@ constexpr runtime_format_string runtime_format(const char *fmt) noexcept
     return {fmt};
 }
 
+namespace detail {
+template <class... Args>
+consteval std::uint32_t pointer_mask()
+{
+    std::uint64_t mask = 0, bit = 1; // past 32 arguments, the bits are dropped
+    ((mask |= std::is_pointer_v<Args> || std::is_null_pointer_v<Args> || has_c_str<Args> ? bit : 0, bit <<= 1), ...);
+    return static_cast<std::uint32_t>(mask);
+}
+} // namespace detail
+
 // A format checked against the argument types Args at compile time. It is
 // made implicitly from a string literal (or any constant char pointer) at
 // the call; a format that is not a constant does not compile, unless it
@@ -359,6 +369,9 @@ public:
     // Made at run time: the calls then pass the arguments counted, so that
     // a conversion past the last reads nothing and writes "(missing)".
     constexpr bool runtime() const noexcept { return runtime_; }
+    // Bit i set where argument i is passed as a pointer: a %s of any other
+    // argument in a format made at run time writes "(not a pointer)".
+    static constexpr std::uint32_t pointers = detail::pointer_mask<Args...>();
 
 private:
     const char *fmt_;
@@ -436,7 +449,7 @@ char *sprintf_to(char *buf, const Fmt &fmt, Widened... args)
 {
     if (fmt.runtime()) {
         const std::uint64_t a[] = {args..., 0};
-        return kestrix_sprintf_array(buf, fmt.c_str(), sizeof...(args), a);
+        return kestrix_sprintf_array(buf, fmt.c_str(), sizeof...(args), a, Fmt::pointers);
     }
     return kestrix_sprintf(buf, fmt.c_str(), args...);
 }
@@ -446,7 +459,7 @@ std::size_t snprintf_to(char *buf, std::size_t size, const Fmt &fmt, Widened... 
 {
     if (fmt.runtime()) {
         const std::uint64_t a[] = {args..., 0};
-        return kestrix_snprintf_array(buf, size, fmt.c_str(), sizeof...(args), a);
+        return kestrix_snprintf_array(buf, size, fmt.c_str(), sizeof...(args), a, Fmt::pointers);
     }
     return kestrix_snprintf(buf, size, fmt.c_str(), args...);
 }
@@ -456,7 +469,7 @@ void fnprintf_to(kestrix_out_fn out, void *ctx, const Fmt &fmt, Widened... args)
 {
     if (fmt.runtime()) {
         const std::uint64_t a[] = {args..., 0};
-        return kestrix_fnprintf_array(out, ctx, fmt.c_str(), sizeof...(args), a);
+        return kestrix_fnprintf_array(out, ctx, fmt.c_str(), sizeof...(args), a, Fmt::pointers);
     }
     kestrix_fnprintf(out, ctx, fmt.c_str(), args...);
 }
@@ -467,7 +480,7 @@ long dprintf_to(int fd, const Fmt &fmt, Widened... args)
 {
     if (fmt.runtime()) {
         const std::uint64_t a[] = {args..., 0};
-        return kestrix_dprintf_array(fd, fmt.c_str(), sizeof...(args), a);
+        return kestrix_dprintf_array(fd, fmt.c_str(), sizeof...(args), a, Fmt::pointers);
     }
     return kestrix_dprintf(fd, fmt.c_str(), args...);
 }

@@ -110,11 +110,12 @@ KESTRIX_CHECKED_LINKED_IN size_t kestrix_vsnprintf(char *buf, size_t size, const
  * The first two make every character themselves, by the library's rules,
  * and call none of its functions; kestrix_fnprintf_array makes each
  * conversion with the library's emitters, as kestrix_fnprintf does. */
-KESTRIX_CHECKED_LINKED_IN size_t kestrix_snprintf_array(char *buf, size_t size, const char *fmt, size_t count,
-                                                        const uint64_t *args);
-KESTRIX_CHECKED_LINKED_IN char *kestrix_sprintf_array(char *buf, const char *fmt, size_t count, const uint64_t *args);
-KESTRIX_CHECKED_LINKED_IN void kestrix_fnprintf_array(kestrix_out_fn out, void *ctx, const char *fmt, size_t count,
-                                                      const uint64_t *args);
+KESTRIX_CHECKED_LINKED_IN size_t kestrix_snprintf_array(char *__buf, size_t __size, const char *__fmt, size_t __count,
+                                                        const uint64_t *__args, uint32_t __pointers);
+KESTRIX_CHECKED_LINKED_IN char *kestrix_sprintf_array(char *__buf, const char *__fmt, size_t __count,
+                                                      const uint64_t *__args, uint32_t __pointers);
+KESTRIX_CHECKED_LINKED_IN void kestrix_fnprintf_array(kestrix_out_fn __out, void *__ctx, const char *__fmt, size_t __count,
+                                                      const uint64_t *__args, uint32_t __pointers);
 
 #ifdef __cplusplus
 }
@@ -537,11 +538,11 @@ uint64_t kestrix_error_integer_wider_than_64_bits_cannot_be_formatted(
 #define KESTRIX_SNPRINTF(buf, size, ...) kestrix_snprintf((buf), (size), KESTRIX_WIDEN(__VA_ARGS__))
 #else
 #define KESTRIX_SPRINTF(buf, ...) \
-    (KESTRIX_CHECKED_FORMAT(__VA_ARGS__) kestrix_sprintf_array((buf), KESTRIX_COUNTED(__VA_ARGS__)))
+    (KESTRIX_CHECKED_FORMAT(__VA_ARGS__) kestrix_sprintf_array((buf), KESTRIX_COUNTED(__VA_ARGS__), 0xFFFFFFFFu))
 #define KESTRIX_FNPRINTF(out, ctx, ...) \
-    (KESTRIX_CHECKED_FORMAT(__VA_ARGS__) kestrix_fnprintf_array((out), (ctx), KESTRIX_COUNTED(__VA_ARGS__)))
+    (KESTRIX_CHECKED_FORMAT(__VA_ARGS__) kestrix_fnprintf_array((out), (ctx), KESTRIX_COUNTED(__VA_ARGS__), 0xFFFFFFFFu))
 #define KESTRIX_SNPRINTF(buf, size, ...) \
-    (KESTRIX_CHECKED_FORMAT(__VA_ARGS__) kestrix_snprintf_array((buf), (size), KESTRIX_COUNTED(__VA_ARGS__)))
+    (KESTRIX_CHECKED_FORMAT(__VA_ARGS__) kestrix_snprintf_array((buf), (size), KESTRIX_COUNTED(__VA_ARGS__), 0xFFFFFFFFu))
 #endif
 
 #endif /* KESTRIX_CHECKED_H */

@@ -77,7 +77,8 @@ KESTRIX_CHECKED_LINKED_IN long kestrix_dprintf(int fd, const char *fmt, ...);
 KESTRIX_CHECKED_LINKED_IN long kestrix_vdprintf(int fd, const char *fmt, va_list args);
 /* KESTRIX_DPRINTF's call: the arguments counted, as kestrix_checked.h's
  * kestrix_snprintf_array takes them. */
-KESTRIX_CHECKED_LINKED_IN long kestrix_dprintf_array(int fd, const char *fmt, size_t count, const uint64_t *args);
+KESTRIX_CHECKED_LINKED_IN long kestrix_dprintf_array(int __fd, const char *__fmt, size_t __count, const uint64_t *__args,
+                                                    uint32_t __pointers);
 
 #ifdef __cplusplus
 }
@@ -87,7 +88,7 @@ KESTRIX_CHECKED_LINKED_IN long kestrix_dprintf_array(int fd, const char *fmt, si
 #define KESTRIX_DPRINTF(fd, ...) kestrix_dprintf((fd), KESTRIX_WIDEN(__VA_ARGS__))
 #elif defined(KESTRIX_WIDEN)
 #define KESTRIX_DPRINTF(fd, ...) \
-    (KESTRIX_CHECKED_FORMAT(__VA_ARGS__) kestrix_dprintf_array((fd), KESTRIX_COUNTED(__VA_ARGS__)))
+    (KESTRIX_CHECKED_FORMAT(__VA_ARGS__) kestrix_dprintf_array((fd), KESTRIX_COUNTED(__VA_ARGS__), 0xFFFFFFFFu))
 #endif
 
 #endif /* KESTRIX_FD_H */

@@ -196,18 +196,22 @@ struct Convert {
 // Where a pass takes its arguments from: the caller's va_list, which holds
 // as many as the format reads (the plain calls' precondition), or, when
 // `counted`, an array of `left` values, past whose end a conversion reads
-// nothing and writes kMissing instead. One type for both, so that each
-// call has one copy of the pass.
+// nothing and writes kMissing instead. Bit i of `pointers` is set where
+// value i was passed as a pointer; a %s of any other value writes
+// kNotAPointer and reads nothing through it. One type for both, so that
+// each call has one copy of the pass.
 struct Args {
     ArgList va;
     bool counted;
     const uint64_t *array;
     size_t left;
+    uint32_t pointers;
     // Constructors, not aggregate initialisers: GCC for Thumb-1 clears an
     // aggregate with a call to memset first.
-    explicit Args(ArgList v) : va(v), counted(false), array(nullptr), left(0) {}
-    Args(ArgList v, const uint64_t *p, size_t n) : va(v), counted(true), array(p), left(n) {}
-    KESTRIX_INLINE bool next(uint64_t &v)
+    explicit Args(ArgList v) : va(v), counted(false), array(nullptr), left(0), pointers(0) {}
+    Args(ArgList v, const uint64_t *p, size_t n, uint32_t ptrs)
+        : va(v), counted(true), array(p), left(n), pointers(ptrs) {}
+    KESTRIX_INLINE bool next(uint64_t &v, uint32_t letter)
     {
         if (!counted) {
             v = va_arg(va, uint64_t);
@@ -217,6 +221,9 @@ struct Args {
             return false;
         --left;
         v = *array++;
+        if (letter == 's' && !(pointers & 1))
+            v = reinterpret_cast<uintptr_t>(conv::kNotAPointer);
+        pointers >>= 1;
         return true;
     }
 };
@@ -246,7 +253,7 @@ __attribute__((always_inline)) inline void pass(Out &o, const char *fmt, Args &a
         // The argument is read before the letter is examined further, so an
         // unknown letter consumes its argument like any other.
         uint64_t v;
-        if (!args.next(v)) {
+        if (!args.next(v, letter)) {
             append(o, conv::kMissing, sizeof conv::kMissing - 1);
             continue;
         }

@@ -30,6 +30,9 @@ constexpr int kHexDigits = 16;
 // the arguments have run out: it reads none.
 // (Unused in the library itself, which reads what the format asks.)
 __attribute__((unused)) static constexpr char kMissing[] = "(missing)";
+// What %s writes in those calls for an argument that was passed as an
+// integer: it is never taken as an address.
+__attribute__((unused)) static constexpr char kNotAPointer[] = "(not a pointer)";
 
 // The conversion table. `Do` has one member per kind of output; each
 // conversion ends in exactly one of them, which returns what the caller

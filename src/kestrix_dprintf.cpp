@@ -120,9 +120,10 @@ extern "C" long kestrix_dprintf(int fd, const char *fmt, ...)
     return result;
 }
 
-extern "C" long kestrix_dprintf_array(int fd, const char *fmt, size_t count, const uint64_t *args)
+extern "C" long kestrix_dprintf_array(int fd, const char *fmt, size_t count, const uint64_t *args,
+                                     uint32_t pointers)
 {
     va_list none; // never read: the arguments are counted
-    Args a(none, args, count);
+    Args a(none, args, count, pointers);
     return descriptor(fd, fmt, a);
 }

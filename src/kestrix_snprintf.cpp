@@ -99,17 +99,18 @@ extern "C" size_t kestrix_snprintf(char *buf, size_t size, const char *fmt, ...)
 }
 
 extern "C" size_t kestrix_snprintf_array(char *buf, size_t size, const char *fmt, size_t count,
-                                         const uint64_t *args)
+                                         const uint64_t *args, uint32_t pointers)
 {
     va_list none; // never read: the arguments are counted
-    Args a(none, args, count);
+    Args a(none, args, count, pointers);
     return bounded(buf, size, fmt, a);
 }
 
-extern "C" char *kestrix_sprintf_array(char *buf, const char *fmt, size_t count, const uint64_t *args)
+extern "C" char *kestrix_sprintf_array(char *buf, const char *fmt, size_t count, const uint64_t *args,
+                                       uint32_t pointers)
 {
     va_list none;
-    Args a(none, args, count);
+    Args a(none, args, count, pointers);
     return buf + bounded(buf, SIZE_MAX, fmt, a);
 }
 
@@ -120,7 +121,7 @@ namespace conv = kestrix_conversions;
 // reaches the sink as it is made, and an interposed emitter takes their
 // place here too. The bounded functions above reach none of them.
 extern "C" void kestrix_fnprintf_array(kestrix_out_fn out, void *ctx, const char *fmt, size_t count,
-                                       const uint64_t *args)
+                                       const uint64_t *args, uint32_t pointers)
 {
     conv::Emit e = {out, ctx};
     for (const unsigned char *p = reinterpret_cast<const unsigned char *>(fmt);; p += 2) {
@@ -138,7 +139,11 @@ extern "C" void kestrix_fnprintf_array(kestrix_out_fn out, void *ctx, const char
             kestrix_str(out, ctx, conv::kMissing);
         } else {
             --count;
-            conv::apply(e, letter, *args++);
+            uint64_t v = *args++;
+            if (letter == 's' && !(pointers & 1))
+                v = reinterpret_cast<uintptr_t>(conv::kNotAPointer);
+            pointers >>= 1;
+            conv::apply(e, letter, v);
         }
     }
 }

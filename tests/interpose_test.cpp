@@ -106,7 +106,7 @@ TEST(Interposition, BoundedAndDescriptorCallsReachNoInterposedFunction)
     // own calls, and so the program's.
     std::string sunk;
     const uint64_t counted[] = {UINT64_MAX};
-    kestrix_fnprintf_array(collect, &sunk, "%u", 1, counted);
+    kestrix_fnprintf_array(collect, &sunk, "%u", 1, counted, 0);
     EXPECT_EQ(sunk, "18,446,744,073,709,551,615");
     reset();
     const std::string whole = "18446744073709551615|-3";
