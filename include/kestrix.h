@@ -41,29 +41,29 @@ extern "C" {
 /* The character sink: called once per output character, in order, with the
  * caller's ctx unchanged. Characters are byte values 0..255, except that %c
  * passes the low 32 bits of its argument as they are. */
-typedef void (*kestrix_out_fn)(void *ctx, int32_t c);
+typedef void (*kestrix_out_fn)(void *__ctx, int32_t __c);
 
 /* Writes every byte of str before its NUL. A null str writes "(null)". */
-void kestrix_str(kestrix_out_fn out, void *ctx, const char *str);
+void kestrix_str(kestrix_out_fn __out, void *__ctx, const char *__str);
 
 /* Writes the low nbytes bytes of value as 2*nbytes uppercase hex digits,
  * leading zeros kept, no prefix. nbytes outside 1..8 means 16 digits. */
-void kestrix_hex(kestrix_out_fn out, void *ctx, uint64_t value, int32_t nbytes);
+void kestrix_hex(kestrix_out_fn __out, void *__ctx, uint64_t __value, int32_t __nbytes);
 
 /* Writes value in decimal: as a signed 64-bit number when is_signed is
  * nonzero (with a leading '-' when negative), else as unsigned. */
-void kestrix_dec(kestrix_out_fn out, void *ctx, uint64_t value, int32_t is_signed);
+void kestrix_dec(kestrix_out_fn __out, void *__ctx, uint64_t __value, int32_t __is_signed);
 
 /* Formats fmt through the sink, reading arguments from args. */
-void kestrix_vfnprintf(kestrix_out_fn out, void *ctx, const char *fmt, va_list args);
-void kestrix_fnprintf(kestrix_out_fn out, void *ctx, const char *fmt, ...);
+void kestrix_vfnprintf(kestrix_out_fn __out, void *__ctx, const char *__fmt, va_list __args);
+void kestrix_fnprintf(kestrix_out_fn __out, void *__ctx, const char *__fmt, ...);
 
 /* Formats fmt into buf and closes it with one NUL. buf must hold the whole
  * output plus the NUL: there is no size and no check. Returns the address of
  * the terminating NUL, so the length is the result minus buf. A %c of 0
  * stores a zero byte inside the output like any other character. */
-char *kestrix_sprintf(char *buf, const char *fmt, ...);
-char *kestrix_vsprintf(char *buf, const char *fmt, va_list args);
+char *kestrix_sprintf(char *__buf, const char *__fmt, ...);
+char *kestrix_vsprintf(char *__buf, const char *__fmt, va_list __args);
 
 #ifdef __cplusplus
 }

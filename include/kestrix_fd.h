@@ -73,8 +73,8 @@
 extern "C" {
 #endif
 
-KESTRIX_CHECKED_LINKED_IN long kestrix_dprintf(int fd, const char *fmt, ...);
-KESTRIX_CHECKED_LINKED_IN long kestrix_vdprintf(int fd, const char *fmt, va_list args);
+KESTRIX_CHECKED_LINKED_IN long kestrix_dprintf(int __fd, const char *__fmt, ...);
+KESTRIX_CHECKED_LINKED_IN long kestrix_vdprintf(int __fd, const char *__fmt, va_list __args);
 /* KESTRIX_DPRINTF's call: the arguments counted, as kestrix_checked.h's
  * kestrix_snprintf_array takes them. */
 KESTRIX_CHECKED_LINKED_IN long kestrix_dprintf_array(int __fd, const char *__fmt, size_t __count, const uint64_t *__args,
@@ -88,7 +88,7 @@ KESTRIX_CHECKED_LINKED_IN long kestrix_dprintf_array(int __fd, const char *__fmt
 #define KESTRIX_DPRINTF(fd, ...) kestrix_dprintf((fd), KESTRIX_WIDEN(__VA_ARGS__))
 #elif defined(KESTRIX_WIDEN)
 #define KESTRIX_DPRINTF(fd, ...) \
-    (KESTRIX_CHECKED_FORMAT(__VA_ARGS__) kestrix_dprintf_array((fd), KESTRIX_COUNTED(__VA_ARGS__), 0xFFFFFFFFu))
+    KESTRIX_CHECKED_CALL(__COUNTER__, 0, kestrix_dprintf_array, ((fd), ), __VA_ARGS__)
 #endif
 
 #endif /* KESTRIX_FD_H */

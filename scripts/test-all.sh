@@ -75,7 +75,7 @@ run_ctest() { # name
 }
 
 leg_native() {
-  ensure cmake cmake g++ g++ libgtest-dev /usr/include/gtest/gtest.h binutils readelf \
+  ensure cmake cmake g++ g++ libgtest-dev /usr/include/gtest/gtest.h binutils readelf clang-16 clang-16 \
          pkgconf pkg-config groff-base groff clang clang++ lld ld.lld
   configure_build native
   run_ctest native
