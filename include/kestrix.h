@@ -52,7 +52,7 @@ void kestrix_hex(kestrix_out_fn __out, void *__ctx, uint64_t __value, int32_t __
 
 /* Writes value in decimal: as a signed 64-bit number when is_signed is
  * nonzero (with a leading '-' when negative), else as unsigned. */
-void kestrix_dec(kestrix_out_fn __out, void *__ctx, uint64_t __value, int32_t __is_signed);
+void kestrix_dec(kestrix_out_fn __out, void *__ctx, uint64_t __value, int32_t __signedness);
 
 /* Formats fmt through the sink, reading arguments from args. */
 void kestrix_vfnprintf(kestrix_out_fn __out, void *__ctx, const char *__fmt, va_list __args);
