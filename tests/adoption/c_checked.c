@@ -341,7 +341,7 @@ static void bounded(void)
      * The model copies what may be read, closes it, and formats the copy,
      * which overlaps nothing, into a buffer of the same size. */
     for (i = 0; i < 2 * 16; ++i) {
-        static const char text[] = "abcdefg%%hij%d";
+        static const char text[] = "abcdefghi%%jkl%d"; /* 16 bytes */
         char mem[64], want[16], model[40];
         char *const b = mem + 24;
         const size_t size = i < 16 ? 16 : 8 + (i - 16) % 9;
