@@ -8,7 +8,9 @@
 # scripts/targets.sh, the code bytes of the library's object and of the
 # bounded call's, and the deepest chain's stack of the library, as the
 # archive is built, by GCC and by Clang at -Os and at -O2; and the .text of
-# a Cortex-M3 unit with one bounded call (tests/freestanding/bounded_caller.c).
+# a Cortex-M3 unit with one bounded call (tests/freestanding/bounded_caller.c);
+# and the firmware images of tests/freestanding/firmware.c on the Cortex-M0,
+# the Cortex-M3 and rv32imac (scripts/targets.sh's firmware_sizes).
 # Installs the compilers it needs when missing.
 # Exits non-zero when aarch64 .text exceeds 2,048 bytes, Cortex-M3's at GCC
 # -Os 1,536, or the Cortex-M3 caller's 160.
@@ -120,6 +122,21 @@ echo "stack in bytes."
 caller=$(caller_text "$out/targets/bounded_caller.o")
 echo
 echo "A Cortex-M3 unit with one KESTRIX_SNPRINTF call of two arguments (GCC -Os): $caller bytes of .text."
+echo
+echo "| firmware image, .text bytes it adds (GCC -Os, --gc-sections) | Cortex-M0 | Cortex-M3 | rv32imac |"
+echo "|---|---:|---:|---:|"
+declare -A image
+for t in cortex-m0 cortex-m3 rv32imac; do image[$t]=$(firmware_sizes $t "$out/firmware/$t"); done
+k=1
+for what in "\`KESTRIX_SNPRINTF\` alone" "\`KESTRIX_FNPRINTF\` alone (a sink)" "both, and \`KESTRIX_SPRINTF\`"; do
+  row="| $what |"
+  for t in cortex-m0 cortex-m3 rv32imac; do row="$row $(echo ${image[$t]} | cut -d' ' -f$k) |"; done
+  echo "$row"
+  k=$((k + 1))
+done
+echo
+echo "One call of six conversions (%s %d %u %x %p %c) each (tests/freestanding/firmware.c); the limits the"
+echo "targets leg holds are in tests/freestanding/firmware.limits."
 
 if [ "${text[aarch64]}" -gt "$limit" ]; then
   echo "aarch64 .text is ${text[aarch64]} bytes, above $limit" >&2

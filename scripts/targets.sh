@@ -27,6 +27,9 @@
 #     passes the library inspection and the example linked with it runs
 #   - a Cortex-M3 unit with one KESTRIX_SNPRINTF call of two arguments
 #     (tests/freestanding/bounded_caller.c) has at most 160 bytes of .text
+#   - the firmware images of tests/freestanding/firmware.c on the Cortex-M0,
+#     the Cortex-M3 and rv32imac are within the limits kept in
+#     tests/freestanding/firmware.limits (a size, not a timing)
 #
 # usage: scripts/targets.sh [TARGET...]    (default: every target below)
 # Installs the compilers and QEMU from Debian's packages when missing.
@@ -117,6 +120,55 @@ caller_text() { # OBJECT
     "$root/tests/freestanding/bounded_caller.c" -o "$1"
   hex=$(readelf -W -S "$1" | sed 's/^ *\[ *[0-9]*\] //' | awk '$1 == ".text" {print $5}')
   echo $((16#$hex))
+}
+
+# The firmware images of tests/freestanding/firmware.c for a bare target
+# (cortex-m0, cortex-m3, rv32imac), as a firmware engineer builds them: the
+# library's two sources by GCC at -Os -ffunction-sections -fdata-sections
+# with the library's flags into an archive, the program linked against it
+# and libgcc with --gc-sections. Prints the .text each image adds to the
+# one with no call (image 0): KESTRIX_SNPRINTF alone, KESTRIX_FNPRINTF
+# alone, and both with KESTRIX_SPRINTF.
+firmware_limits=$root/tests/freestanding/firmware.limits
+firmware_sizes() { # TARGET DIR
+  select_target "$1"
+  local dir=$2 flags src i size base row=
+  mkdir -p "$dir"
+  flags=$(cmake -D ID=GNU -D PROCESSOR="$proc" -D SYSTEM=Generic -P "$root/cmake/KestrixFlags.cmake")
+  for src in kestrix kestrix_snprintf; do
+    # shellcheck disable=SC2086 # the flags are words
+    $gxx -std=c++11 -fvisibility=hidden -Wall -Wextra -Werror $tflags $flags -Os -ffunction-sections \
+      -fdata-sections -I"$root/include" -c "$root/src/$src.cpp" -o "$dir/$src.o"
+  done
+  rm -f "$dir/libkestrix.a"
+  "${tools}ar" rcs "$dir/libkestrix.a" "$dir/kestrix.o" "$dir/kestrix_snprintf.o"
+  for i in 0 1 2 3; do
+    # shellcheck disable=SC2086
+    "${tools}gcc" $tflags -std=c11 -Os -ffunction-sections -fdata-sections -ffreestanding -fno-pie -no-pie \
+      -nostdlib -static -Wall -Wextra -Werror -I"$root/include" -DFIRMWARE_IMAGE=$i \
+      "$root/tests/freestanding/firmware.c" "$dir/libkestrix.a" -lgcc -Wl,--gc-sections -Wl,-e,firmware_start \
+      -Wl,--build-id=none -o "$dir/image$i.elf"
+    size=$(readelf -W -S "$dir/image$i.elf" | sed 's/^ *\[ *[0-9]*\] //' | awk '$1 == ".text" {print $5}')
+    size=$((16#$size))
+    if [ $i = 0 ]; then base=$size; else row="$row $((size - base))"; fi
+  done
+  echo "${row# }"
+}
+
+# Each image against its limit in tests/freestanding/firmware.limits.
+firmware_check() {
+  local t sizes limits k got want bad=0
+  for t in cortex-m0 cortex-m3 rv32imac; do
+    sizes=($(firmware_sizes $t "$out/firmware/$t"))
+    limits=($(awk -v t=$t '$1 == t {print $2, $3, $4}' "$firmware_limits"))
+    [ ${#limits[@]} -eq 3 ] || { echo "no limits for $t in $firmware_limits"; return 1; }
+    for k in 0 1 2; do
+      got=${sizes[$k]} want=${limits[$k]}
+      echo "$t image $((k + 1)): $got bytes of .text, limit $want"
+      [ "$got" -le "$want" ] || bad=1
+    done
+  done
+  [ $bad -eq 0 ]
 }
 
 # Bytes of code in OBJECT: its executable sections.
@@ -379,6 +431,8 @@ main() {
     esac
     [ "$t" != cortex-m3 ] ||
       spawn verdict "$out/caller.log" "cortex-m3: a unit with one bounded call, at most $caller_limit bytes of .text" caller_check
+    [ "$t" != cortex-m3 ] ||
+      spawn verdict "$out/firmware.log" "firmware images within tests/freestanding/firmware.limits" firmware_check
   done
   wait
   local log failed=()

@@ -17,7 +17,8 @@
 #             build or a distribution may add (-fno-semantic-interposition,
 #             -Bsymbolic-functions, -z lazy, -fno-plt)
 #   asan      the test suite with the library instrumented by Address- and
-#             UndefinedBehaviorSanitizer (clang); any report fails
+#             UndefinedBehaviorSanitizer (clang), and the C macros' test with
+#             GCC's UndefinedBehaviorSanitizer; any report fails
 #   tsan      the test suite with the library instrumented by ThreadSanitizer
 #   valgrind  the native test executables under memcheck; any error fails
 #   fuzz      the libFuzzer target for KESTRIX_FUZZ_SECONDS (default 60) over
@@ -118,12 +119,32 @@ leg_foreign() {
 
 clang_args=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKESTRIX_BUILD_EXAMPLES=OFF)
 
+# GCC's UndefinedBehaviorSanitizer over the C macros' test (c_checked.c),
+# whose rows give the bounded calls sizes of SIZE_MAX, SIZE_MAX/2+2 and one
+# that reaches past the top of memory: unlike Clang's, GCC's pointer-overflow
+# check flags a pointer offset by an unsigned size that wraps. Every report
+# stops the run.
+ubsan_gcc() {
+  local dir=$out/ubsan-gcc src
+  mkdir -p "$dir"
+  local flags=(-O2 -g -fsanitize=undefined -fno-sanitize-recover=all -Wall -Wextra -Werror -I"$root/include")
+  echo "== asan: GCC -fsanitize=undefined over c_checked.c"
+  for src in kestrix kestrix_snprintf kestrix_dprintf; do
+    g++ -std=c++11 "${flags[@]}" -fvisibility=hidden -ffreestanding -fno-exceptions -fno-rtti \
+      -c "$root/src/$src.cpp" -o "$dir/$src.o"
+  done
+  gcc -std=c11 -pedantic "${flags[@]}" "$root/tests/adoption/c_checked.c" "$dir"/kestrix*.o -Wl,--wrap=write \
+    -o "$dir/c_checked"
+  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 "$dir/c_checked"
+}
+
 leg_asan() {
-  ensure cmake cmake libgtest-dev /usr/include/gtest/gtest.h
+  ensure cmake cmake libgtest-dev /usr/include/gtest/gtest.h g++ g++
   ensure_clang
   configure_build asan "${clang_args[@]}" -DKESTRIX_SANITIZE=address,undefined
   ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 run_ctest asan
+  ubsan_gcc
 }
 
 leg_tsan() {

@@ -13,10 +13,21 @@
 // checked against the end of the room where the store happens. A string
 // that another thread, a signal handler or the output itself changes while
 // the call runs is therefore cut where the bound says, never measured first
-// and copied later. A source that lies in the output (a %s string or the
-// format inside the buffer being written) is read no further than the end
-// of that buffer: what it reads is then whatever the output has made of
-// it, but no byte outside the buffer and the source is read.
+// and copied later. The end of the room is kept as an address in an
+// integer, never as a pointer: a size of SIZE_MAX reaches the end of the
+// address space, and no pointer is formed past the bytes that are stored.
+//
+// A source that lies in the output is read no further than the end of the
+// buffer being written, so no byte outside the buffer and the sources is
+// read. A %s string there is copied as the output has made it. The format
+// is read more strictly, since what it reads decides what is read next: no
+// byte of it is read once the output has written over it, or will have
+// before it is read. A format that lies where the output has already been
+// written ends there, and one that starts below the buffer is read no
+// further than the buffer's start once anything is to be written into it
+// (Bounded::format_readable). With the format "%s %d" in the buffer and
+// the arguments "%d%s" and 7, the output is "%d%s": the rewritten bytes
+// are never taken for conversions, and 7 is never taken for an address.
 #ifndef KESTRIX_BOUNDED_H
 #define KESTRIX_BOUNDED_H
 
@@ -38,11 +49,17 @@ namespace kestrix_bounded {
 
 namespace conv = kestrix_conversions;
 
-// The bytes between d and end, in unsigned arithmetic: a buffer's end may
-// lie more than PTRDIFF_MAX bytes past its start.
-inline size_t room(const char *d, const char *end)
+// Addresses as integers: a buffer's end is one, and may lie more than
+// PTRDIFF_MAX bytes past its start.
+KESTRIX_INLINE uintptr_t address(const void *p)
 {
-    return static_cast<size_t>(reinterpret_cast<uintptr_t>(end) - reinterpret_cast<uintptr_t>(d));
+    return reinterpret_cast<uintptr_t>(p);
+}
+
+// The bytes between d and end.
+KESTRIX_INLINE size_t room(const char *d, uintptr_t end)
+{
+    return static_cast<size_t>(end - address(d));
 }
 
 // How a pass takes the argument list, so that it reads the caller's list in
@@ -59,15 +76,18 @@ struct ArgListOf<T[N]> {
 };
 using ArgList = ArgListOf<va_list>::type;
 
-// An Out has `d`, where its next byte goes, and `end`, one past the last
-// byte it may take; full() is called when a byte is due at end, and leaves
-// room for at least one more. readable(p) is how many bytes from p a source
-// may be read: SIZE_MAX, unless Out::kSourcesMayOverlap and p lies below
-// the end of the caller's buffer.
+// An Out has `d`, where its next byte goes, and `end`, the address one
+// past the last byte it may take; full() is called when a byte is due at
+// end, and leaves room for at least one more. readable(p) is how many bytes
+// from p a source may be read: SIZE_MAX, unless Out::kSourcesMayOverlap and
+// p lies below the end of the caller's buffer; format_readable(p), how many
+// bytes from p the output has not written over and will not before they
+// are read (SIZE_MAX where it never will). direct(c) passes a %c straight on, where the
+// output is a caller's sink, and says whether it did.
 template <class Out>
 inline void put(Out &o, char c)
 {
-    if (o.d == o.end)
+    if (address(o.d) == o.end)
         o.full();
     *o.d++ = c;
 }
@@ -99,7 +119,7 @@ KESTRIX_BOUNDED_COPY uint32_t copy(Out &o, const unsigned char *&from, uint32_t 
         const bool short_source = Out::kSourcesMayOverlap && left < n;
         if (short_source)
             n = left;
-        char *const end = d + n;
+        const uintptr_t end = address(d) + n;
 #if !defined(__OPTIMIZE_SIZE__)
         for (; room(d, end) >= 8; p += 8, d += 8) {
 #pragma GCC unroll 8
@@ -116,7 +136,7 @@ KESTRIX_BOUNDED_COPY uint32_t copy(Out &o, const unsigned char *&from, uint32_t 
             }
         }
 #endif
-        for (; d != end; ++p, ++d) {
+        for (; address(d) != end; ++p, ++d) {
             const uint32_t c = *p;
             if (c <= '%' && (c == '\0' || c == stop)) {
                 if (Out::kSourcesMayOverlap)
@@ -140,10 +160,11 @@ KESTRIX_BOUNDED_COPY uint32_t copy(Out &o, const unsigned char *&from, uint32_t 
     }
 }
 
-// The n bytes at p, each store checked.
+// The n bytes at p, each store checked (optimised for size, one at a time).
 template <class Out>
 inline void append(Out &o, const char *p, size_t n)
 {
+#if !defined(__OPTIMIZE_SIZE__)
     if (room(o.d, o.end) >= n) {
         char *d = o.d;
         for (; n; --n)
@@ -151,6 +172,7 @@ inline void append(Out &o, const char *p, size_t n)
         o.d = d;
         return;
     }
+#endif
     for (; n; --n)
         put(o, *p++);
 }
@@ -187,6 +209,8 @@ struct Convert {
     }
     KESTRIX_INLINE const char *chr(int32_t c)
     {
+        if (o.direct(c))
+            return nullptr;
         end()[-1] = static_cast<char>(c);
         return end() - 1;
     }
@@ -234,6 +258,13 @@ __attribute__((always_inline)) inline void pass(Out &o, const char *fmt, Args &a
     const unsigned char *p = reinterpret_cast<const unsigned char *>(fmt);
     size_t left = o.readable(p);
     for (;;) {
+        // Before each run of text: a conversion may have written over the
+        // format's next bytes.
+        if (Out::kSourcesMayOverlap) {
+            const size_t unwritten = o.format_readable(p);
+            if (unwritten < left)
+                left = unwritten;
+        }
         if (copy(o, p, '%', left) == '\0')
             return;
         // A lone '%' at the end writes nothing and reads nothing, nor does
@@ -259,7 +290,7 @@ __attribute__((always_inline)) inline void pass(Out &o, const char *fmt, Args &a
         }
         Convert<Out> c(o);
         if (const char *t = conv::apply(c, letter, v))
-            append(o, t, room(t, c.end()));
+            append(o, t, room(t, address(c.end())));
     }
 }
 

@@ -108,6 +108,43 @@ KESTRIX_INLINE uint64_t magnitude(uint64_t v, bool negative)
 static constexpr char kHex[16] = {'0', '1', '2', '3', '4', '5', '6', '7',
                                   '8', '9', 'A', 'B', 'C', 'D', 'E', 'F'};
 
+#if defined(__OPTIMIZE_SIZE__) && UINTPTR_MAX == 0xFFFFFFFFu
+// Optimised for size on a 32-bit core, one routine makes the digits of
+// both bases: the digits of v in base 10 or 16, at least `count` of them,
+// stored just before end; returns the first. v / base comes from binary
+// long division, one quotient bit per turn: no multiply, no divide and no
+// helper of the compiler's, in a few instructions, at the cost of 64 turns
+// a digit. In base 16 exactly `count` digits are made, those of the low
+// count / 2 bytes; in base 10 as many as v has.
+__attribute__((noinline)) inline char *digits(char *end, uint64_t v, uint32_t base, int32_t count)
+{
+    char *p = end;
+    do {
+        uint32_t rem = 0;
+        for (int i = 0; i < 64; ++i) {
+            rem = (rem << 1) | static_cast<uint32_t>(v >> 63);
+            v <<= 1;
+            if (rem >= base) {
+                rem -= base;
+                v |= 1;
+            }
+        }
+        *--p = kHex[rem];
+    } while (--count > 0 || (base == 10 && v));
+    return p;
+}
+
+KESTRIX_INLINE char *hex(char *end, uint64_t value, int32_t nbytes)
+{
+    const uint32_t n = static_cast<uint32_t>(nbytes) - 1u < 8u ? static_cast<uint32_t>(nbytes) : 8u;
+    return digits(end, value, 16, static_cast<int32_t>(2 * n));
+}
+
+KESTRIX_INLINE char *decimal(char *end, uint64_t m)
+{
+    return digits(end, m, 10, 1);
+}
+#else
 // The digits of the low nbytes bytes of value, nbytes outside 1..8 taken
 // as 8, stored just before end; returns the first. end - 16 must be
 // 2-aligned where the buffer pairs are stored to is (see decimal()).
@@ -197,6 +234,7 @@ KESTRIX_INLINE char *decimal(char *end, uint64_t m)
     p[1] = kPairs[2 * m + 1];
     return p + (m < 10);
 }
+#endif
 #endif
 
 } // namespace kestrix_conversions

@@ -59,13 +59,15 @@ int writable(int fd)
 struct Descriptor {
     static constexpr bool kSourcesMayOverlap = false; // buf is the call's own
     char *d;
-    char *end;
+    uintptr_t end;
     int fd;
     int error;        // errno of the write that failed; 0 while none has
     uint64_t written; // bytes before those in buf
     char buf[KESTRIX_FD_BUFFER];
 
     static size_t readable(const unsigned char *) { return SIZE_MAX; }
+    static size_t format_readable(const unsigned char *) { return SIZE_MAX; }
+    static bool direct(int32_t) { return false; }
 
     void full()
     {
@@ -81,7 +83,7 @@ KESTRIX_BOUNDED_ONE_COPY long descriptor(int fd, const char *fmt, Args &args)
     const int saved = errno;
     Descriptor o;
     o.d = o.buf;
-    o.end = o.buf + sizeof o.buf;
+    o.end = kestrix_bounded::address(o.buf) + sizeof o.buf;
     o.fd = fd;
     o.error = 0;
     o.written = 0;

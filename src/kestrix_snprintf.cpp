@@ -11,69 +11,130 @@
 namespace {
 
 using kestrix_bounded::Args;
+using kestrix_bounded::address;
 using kestrix_bounded::room;
 
 // Stores while the buffer has room for a byte and the closing NUL; past
 // that (or from the start, when size is 0), bytes go to `spill`, which is
-// emptied each time it fills, and are only counted.
+// emptied each time it fills, and are only counted. Optimised for size,
+// kestrix_fnprintf_array is this same pass with no buffer and the caller's
+// sink, which takes each spill's bytes in order as it is emptied.
 struct Bounded {
     static constexpr bool kSourcesMayOverlap = true;
     char *d;
-    char *end;
+    uintptr_t end;
     char *nul;         // where the closing NUL goes once the buffer is full
+    uintptr_t start;   // the buffer's address
     uintptr_t limit;   // the buffer's end, or 0 when there is no buffer
     uint64_t spilled;  // bytes counted in spills emptied so far
+#if defined(__OPTIMIZE_SIZE__)
+    kestrix_out_fn sink;
+    void *ctx;
+#endif
     char spill[32];
 
-    bool counting() const { return end == spill + sizeof spill; }
+    uintptr_t spill_end() const { return address(spill) + sizeof spill; }
+    bool counting() const { return end == spill_end(); }
 
     void full()
     {
-        if (counting())
+        if (counting()) {
             spilled += sizeof spill;
-        else
+#if defined(__OPTIMIZE_SIZE__)
+            drain();
+#endif
+        } else {
             nul = d;
+        }
         d = spill;
-        end = spill + sizeof spill;
+        end = spill_end();
     }
+
+#if defined(__OPTIMIZE_SIZE__)
+    // The spill's bytes to the sink, in order, 0x80..0xFF as 128..255.
+    void drain()
+    {
+        if (sink)
+            for (const unsigned char *p = reinterpret_cast<unsigned char *>(spill); p != reinterpret_cast<unsigned char *>(d); ++p)
+                sink(ctx, *p);
+    }
+    bool direct(int32_t c)
+    {
+        if (!sink)
+            return false;
+        drain();
+        d = spill;
+        sink(ctx, c);
+        return true;
+    }
+#else
+    static bool direct(int32_t) { return false; }
+#endif
 
     // A source that starts below the buffer's end may run into the buffer,
     // where the output overwrites it: it is read no further than that end.
     size_t readable(const unsigned char *p) const
     {
-        const uintptr_t at = reinterpret_cast<uintptr_t>(p);
+        const uintptr_t at = address(p);
         return at < limit ? static_cast<size_t>(limit - at) : SIZE_MAX;
+    }
+
+    // The format, besides, is read only where the output has not written
+    // and will not write before the byte is read. At or past the output's
+    // position the output lags behind the reading; below the buffer, once
+    // the reading reaches the buffer's start the output is ahead of it; in
+    // the part already written, nothing may be read.
+    size_t format_readable(const unsigned char *p) const
+    {
+        const uintptr_t at = address(p);
+        if (at >= limit || at >= address(counting() ? nul : d))
+            return SIZE_MAX;
+        return at < start ? static_cast<size_t>(start - at) : 0;
     }
 };
 
-KESTRIX_BOUNDED_ONE_COPY size_t bounded(char *buf, size_t size, const char *fmt, Args &args)
+#if defined(__OPTIMIZE_SIZE__)
+#define KESTRIX_SINK_PARAMETERS , kestrix_out_fn sink = nullptr, void *ctx = nullptr
+#else
+#define KESTRIX_SINK_PARAMETERS
+#endif
+
+KESTRIX_BOUNDED_ONE_COPY size_t bounded(char *buf, size_t size, const char *fmt, Args &args KESTRIX_SINK_PARAMETERS)
 {
     Bounded b;
     b.nul = nullptr;
     b.spilled = 0;
     b.limit = 0;
+    b.start = address(buf);
+#if defined(__OPTIMIZE_SIZE__)
+    b.sink = sink;
+    b.ctx = ctx;
+#endif
     if (size) {
         // A size past the end of the address space reaches only to that
-        // end: no pointer below wraps around.
-        const uintptr_t start = reinterpret_cast<uintptr_t>(buf);
-        const size_t most = static_cast<size_t>(UINTPTR_MAX - start);
+        // end: the room's end is an address, and no pointer past the
+        // buffer is formed.
+        const size_t most = static_cast<size_t>(UINTPTR_MAX - b.start);
         const size_t usable = size - 1 < most ? size - 1 : most;
         b.d = buf;
-        b.end = buf + usable;
-        b.limit = start + usable + (usable < most);
+        b.end = b.start + usable;
+        b.limit = b.end + (usable < most);
     } else {
         b.d = b.spill;
-        b.end = b.spill + sizeof b.spill;
+        b.end = b.spill_end();
     }
     kestrix_bounded::pass(b, fmt, args);
     if (!b.counting()) {
         *b.d = '\0';
-        return room(buf, b.d);
+        return room(buf, address(b.d));
     }
-    uint64_t length = b.spilled + room(b.spill, b.d);
+#if defined(__OPTIMIZE_SIZE__)
+    b.drain();
+#endif
+    uint64_t length = b.spilled + room(b.spill, address(b.d));
     if (b.nul) {
         *b.nul = '\0';
-        length += room(buf, b.nul);
+        length += room(buf, address(b.nul));
     }
     // Where size_t has 32 bits, a length past it saturates: the result is
     // still >= size, so the output still reads as cut.
@@ -116,6 +177,19 @@ extern "C" char *kestrix_sprintf_array(char *buf, const char *fmt, size_t count,
 
 namespace conv = kestrix_conversions;
 
+#if defined(__OPTIMIZE_SIZE__)
+// Optimised for size, a program carries one pass for every front end: this
+// is the bounded pass, with no buffer, each character to the caller's sink
+// in order once it is made (a %c with its low 32 bits unchanged). It calls
+// none of the library's emitters.
+extern "C" void kestrix_fnprintf_array(kestrix_out_fn out, void *ctx, const char *fmt, size_t count,
+                                       const uint64_t *args, uint32_t pointers)
+{
+    va_list none;
+    Args a(none, args, count, pointers);
+    bounded(nullptr, 0, fmt, a, out, ctx);
+}
+#else
 // Through a caller's sink there is no bound to keep, and the library's own
 // emitters make each conversion, as for kestrix_fnprintf: each character
 // reaches the sink as it is made, and an interposed emitter takes their
@@ -147,3 +221,4 @@ extern "C" void kestrix_fnprintf_array(kestrix_out_fn out, void *ctx, const char
         }
     }
 }
+#endif

@@ -377,7 +377,7 @@ static void bounded(void)
     }
     /* A source inside the buffer, which the output overwrites as it is
      * read, is read no further than the buffer's end: a %s string, and a
-     * format whose NUL the output covers. */
+     * format, which ends where the output has written over it. */
     {
         char *b = malloc(8);
         size_t got;
@@ -386,8 +386,41 @@ static void bounded(void)
         check(got == 10 && !strcmp(b, "xxxxxxx"), __LINE__, "%s in the buffer", b, "xxxxxxx");
         memcpy(b, "%d\0qqqqq", 8);
         got = KESTRIX_SNPRINTF(b, 8, b, 123456789);
-        check(got == 15 && !strcmp(b, "1234567"), __LINE__, "the format in the buffer", b, "1234567");
+        check(got == 9 && !strcmp(b, "1234567"), __LINE__, "the format in the buffer", b, "1234567");
         free(b);
+    }
+    /* A format in the buffer that the output rewrites is never read where
+     * it was written over: "%s %d" becomes "%d%s" before its " %d" is
+     * reached, and 7 is not taken for a pointer. */
+    {
+        char b[16];
+        size_t got;
+        strcpy(b, "%s %d");
+        got = KESTRIX_SNPRINTF(b, sizeof b, b, "%d%s", 7);
+        check(got == 4 && !strcmp(b, "%d%s"), __LINE__, "a format the output rewrites", b, "%d%s");
+    }
+    /* A format that runs out at each offset around the bound, read as the
+     * bound's model says: one below the buffer up to the buffer's start,
+     * one inside it (not yet written) up to its end, with no NUL before.
+     * The model copies what may be read, closes it, and formats the copy,
+     * which overlaps nothing, into a buffer of the same size. */
+    for (i = 0; i < 2 * 16; ++i) {
+        static const char text[] = "abcdefghi%%jkl%d"; /* 16 bytes */
+        char mem[64], want[16], model[40];
+        char *const b = mem + 24;
+        const size_t size = i < 16 ? 16 : 8 + (i - 16) % 9;
+        /* Below the buffer, 1 to 16 bytes that end at its start; inside,
+         * 1 to 7 that end at its last byte. */
+        const size_t len = i < 16 ? 1 + i : 1 + (i - 16) % 7;
+        char *const fmt = i < 16 ? b - len : b + size - len;
+        size_t got, expected;
+        memset(mem, 'q', sizeof mem);
+        memcpy(fmt, text + sizeof text - 1 - len, len);
+        memcpy(model, fmt, len);
+        model[len] = '\0';
+        expected = KESTRIX_SNPRINTF(want, size, model, -7);
+        got = KESTRIX_SNPRINTF(b, size, fmt, -7);
+        check(got == expected && !strcmp(b, want), __LINE__, "a format that runs out at the bound:", b, want);
     }
     /* Sizes up to SIZE_MAX mean no bound, past the end of memory too. */
     for (i = 0; i < 3; ++i) {
