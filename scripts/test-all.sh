@@ -33,7 +33,8 @@
 #             the archive and with the shared library
 #   uefi      the UEFI application of docs/uefi.md built as that page says
 #             (scripts/uefi.sh): PE by clang and lld-link for x86-64 and
-#             aarch64, and by gnu-efi, booted under OVMF and AAVMF
+#             aarch64, and by gnu-efi for both (Debian's arm64 gnu-efi
+#             unpacked), booted under OVMF and AAVMF
 #   kernel    examples/kernel built by kernel/kestrix.kbuild for Debian's
 #             x86-64 and arm64 kernels and loaded in each under QEMU
 #             (scripts/kernel.sh): its lines byte-exact, no objtool or
