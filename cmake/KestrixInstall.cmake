@@ -40,6 +40,9 @@ install(FILES
   "${PROJECT_SOURCE_DIR}/include/kestrix.hpp"
   DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}")
 
+# The licence, MIT, with the documentation.
+install(FILES "${PROJECT_SOURCE_DIR}/LICENSE" DESTINATION "${CMAKE_INSTALL_DOCDIR}")
+
 install(EXPORT kestrixTargets
   NAMESPACE kestrix::
   FILE kestrixTargets.cmake
