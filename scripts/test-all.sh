@@ -3,7 +3,8 @@
 # packages when it is missing. Warnings in the library are errors.
 #
 # usage: scripts/test-all.sh [LEG...]    (default: all legs, in this order)
-#   native    the test suite and the library inspection, host compiler
+#   native    the test suite and the library inspection, host compiler, and
+#             an SPDX licence line in every tracked source and build file
 #   aarch64   the same, cross built and run under qemu-user, and the boot
 #             image on a bare machine under qemu-system
 #   debug     the native and aarch64 suites built unoptimised (Debug)
@@ -84,6 +85,10 @@ leg_native() {
          pkgconf pkg-config groff-base groff clang clang++ lld ld.lld
   configure_build native
   run_ctest native
+  # Every tracked source, header, script and build file names its licence.
+  (cd "$root" && git rev-parse --git-dir >/dev/null 2>&1) ||
+    { echo "== native: the licence check reads git's file list: run it in a git checkout"; return 1; }
+  "$root/scripts/spdx.sh" --check
 }
 
 aarch64_packages=(cmake cmake g++-aarch64-linux-gnu aarch64-linux-gnu-g++ qemu-user qemu-aarch64
