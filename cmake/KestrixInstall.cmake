@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Install rules: the shared library with its SONAME link, libkestrix.so as
 # a linker script naming it and libkestrix_nonshared.a (unless KESTRIX_BUILD_SHARED is OFF), the
 # static archive beside them, the four headers, the man pages, a CMake

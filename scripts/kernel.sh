@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The kernel leg: examples/kernel built by kernel/kestrix.kbuild against
 # Debian's x86-64 and arm64 kernels, each booted under QEMU (TCG) with a
 # busybox initramfs that loads and unloads the module. Fails on any warning

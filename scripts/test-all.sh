@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs every test of the library. Installs what it needs from Debian's
 # packages when it is missing. Warnings in the library are errors.
 #

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The uefi leg: docs/uefi.md run as written. The example application
 # (examples/uefi/uefi_app.c) is built as a PE image by clang and lld-link and
 # by gnu-efi, each for x86-64 and aarch64, with the compile, link

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installs kestrix into a scratch prefix and consumes it as an outside
 # project would. Run as `cmake -D... -P consume.cmake`, one MODE per test:
 #   install        cmake --install of the build tree into WORK_DIR/prefix,

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Uses the C interface of an installed or fetched kestrix: the library,
  * and the bounded and descriptor calls that each program links in. */
 #include <kestrix_fd.h>
