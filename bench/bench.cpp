@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kestrix beside the formatters a caller would otherwise pick: the host's
 // snprintf, stb_sprintf and {fmt} (header-only, and the compiled libfmt),
 // each producing the same bytes. After the runs it prints, per case, each

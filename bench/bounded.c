@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The log line through kestrix_checked.h and kestrix_fd.h, compiled as C as
  * a C caller would: the macros widen each argument; KESTRIX_SNPRINTF bounds
  * the output and KESTRIX_DPRINTF writes it to a file descriptor. */

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The benchmark's inputs, and {fmt}'s code for each case. Compiled twice:
 // header-only into the benchmark, and against the compiled libfmt into a
 // library of its own (fmt_compiled.cpp). Every translation unit that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The floor for kestrix's per-call cost: the least a formatter can do for
 // "%c" and "%d" under kestrix's own rules. It is built as a shared library
 // of its own with the library's flags and the same exported call chain

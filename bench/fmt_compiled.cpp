@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // {fmt}'s cases against the compiled libfmt (fmt::fmt), in a shared library
 // of their own: the benchmark itself uses {fmt} header-only, and one
 // program cannot hold both builds of the same inline functions.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Given to the shared library's link on 32-bit Arm Linux. The unwind
  * tables there name the C++ runtime's personality routines
  * __aeabi_unwind_cpp_pr0 and pr1, so that a static link pulls them in; they

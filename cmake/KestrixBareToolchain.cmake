@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Shared by the bare toolchain files (arm-none-eabi.cmake, riscv-bare.cmake),
 # which set the system, the processor, the compilers and their flags first.
 # There is nothing to link a test program against, so CMake's checks of the

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Run after linking libkestrix.so: fails the build unless each exported
 # function that the library calls itself is reached through a dynamic
 # relocation (a PLT slot, or a GOT entry under -fno-plt), so that a

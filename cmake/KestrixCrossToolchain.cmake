@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Shared by the cross toolchain files <triple>.cmake, which set
 # kestrix_triple, CMAKE_SYSTEM_PROCESSOR and kestrix_qemu before including
 # it: Debian's <triple>-gcc and -g++, the target's libraries and headers

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The compiler options the library is built with, one reason each. They are
 # given to the library's targets after whatever CMAKE_CXX_FLAGS a parent
 # project sets, so for every option below that has an opposite (a parent's

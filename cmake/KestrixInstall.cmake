@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Install rules: the shared library with its SONAME link, libkestrix.so as
 # a linker script naming it and libkestrix_nonshared.a (unless KESTRIX_BUILD_SHARED is OFF), the
 # static archive beside them, the four headers, the man pages, a CMake
@@ -23,10 +24,14 @@ if(KESTRIX_BUILD_SHARED)
   # links the shared library and the archive of the calls that each program
   # carries (kestrix_snprintf, kestrix_dprintf), as -lc links the C library
   # and its own. The linker looks for both beside the script first, then
-  # along the library path.
+  # along the library path. GROUP, not INPUT: the archive's members call the
+  # seven functions, and GNU ld with --as-needed (gcc's default on some
+  # distributions) drops a shared library that nothing needed when it was
+  # read; in a group it reads both again until nothing new is needed, so a
+  # program whose only calls are the macros' links, in any order.
   file(WRITE "${PROJECT_BINARY_DIR}/ldscript/libkestrix.so"
     "/* -lkestrix: the shared library, and the calls linked into each program. */\n"
-    "INPUT ( libkestrix.so.${PROJECT_VERSION_MAJOR} libkestrix_nonshared.a )\n")
+    "GROUP ( libkestrix.so.${PROJECT_VERSION_MAJOR} libkestrix_nonshared.a )\n")
   install(FILES "${PROJECT_BINARY_DIR}/ldscript/libkestrix.so" DESTINATION "${CMAKE_INSTALL_LIBDIR}")
 endif()
 install(FILES
@@ -35,6 +40,9 @@ install(FILES
   "${PROJECT_SOURCE_DIR}/include/kestrix_fd.h"
   "${PROJECT_SOURCE_DIR}/include/kestrix.hpp"
   DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}")
+
+# The licence, MIT, with the documentation.
+install(FILES "${PROJECT_SOURCE_DIR}/LICENSE" DESTINATION "${CMAKE_INSTALL_DOCDIR}")
 
 install(EXPORT kestrixTargets
   NAMESPACE kestrix::

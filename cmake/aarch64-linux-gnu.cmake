@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross build for 64-bit Arm Linux.
 set(kestrix_triple aarch64-linux-gnu)
 set(CMAKE_SYSTEM_PROCESSOR aarch64)

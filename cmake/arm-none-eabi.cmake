@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross build of libkestrix.a for a bare Cortex-M core: Debian's
 # arm-none-eabi-g++ (gcc-arm-none-eabi), no operating system. The build then
 # makes the archive alone (no shared library, tests, examples or descriptor

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross build for 32-bit x86 Linux.
 set(kestrix_triple i686-linux-gnu)
 set(CMAKE_SYSTEM_PROCESSOR i686)

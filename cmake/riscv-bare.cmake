@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross build of libkestrix.a for a bare RISC-V core, no operating system,
 # with Debian's riscv64-linux-gnu-g++ (g++-riscv64-linux-gnu), the compiler
 # the Linux build and scripts/targets.sh use: given -march and -mabi it

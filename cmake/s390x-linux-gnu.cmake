@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross build for IBM Z Linux (s390x, big-endian).
 set(kestrix_triple s390x-linux-gnu)
 set(CMAKE_SYSTEM_PROCESSOR s390x)

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* kestrix on a bare Cortex-M or RISC-V machine with no firmware:
  * bare_start.c starts it and gives it a console, and the library, its one
  * source compiled for the core into kestrix.o as docs/targets.md shows, is

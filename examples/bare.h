@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* What a program on a bare machine gets from bare_start.c: a console and an
  * exit, both through the host's semihosting. The start code calls main()
  * and exits with its result. */

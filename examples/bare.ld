@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* A program on a bare machine (bare_start.c): code and read-only data from
  * bare_code, which QEMU loads and the core starts at (the Cortex-M's vector
  * table at 0, RISC-V virt's 0x80000000), and 16 KiB of RAM at bare_ram for

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Start-up code for a program on a bare Cortex-M or RISC-V machine with no
  * firmware, such as QEMU's mps2-an385 and microbit, or virt with -bios none:
  * a Cortex-M vector table or a RISC-V entry, output and exit through

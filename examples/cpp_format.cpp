@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kestrix.hpp: the format is checked against the arguments while the program
 // compiles, and every argument is widened to the 64 bits the library reads.
 #include <kestrix.hpp>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* A few lines through a sink that writes to standard output, and one
  * through kestrix_sprintf. */
 #include <kestrix.h>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* kestrix in a program with no C library at all: nolibc_start.c gives it an
  * entry point and raw system calls, and libkestrix.a is all it links.
  *

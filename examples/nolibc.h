@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The few things a Linux program needs when it has no C library: an entry
  * point (nolibc_start.c), and raw write and exit system calls. The start
  * code calls main() and exits with its result. */

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* _start and raw system calls for a static Linux executable with no C
  * library. Build with -ffreestanding -fno-stack-protector and link with
  * -static -nostdlib; see nolibc.c. */

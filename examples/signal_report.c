@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Reports a fatal signal from inside its handler with KESTRIX_DPRINTF from
  * kestrix_fd.h, which widens each argument by its type (no casts) and
  * writes the report with write(2) in one piece.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer target: any input becomes a format and up to 16 arguments, and
 // every call must agree with a model built on the host's snprintf.
 //

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * kestrix: small formatted output through a caller's sink.
  *

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kestrix.hpp: the C++20 interface to kestrix, header-only.
 //
 // The format is a compile-time string and the arguments a typed pack. Each

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * kestrix_checked.h: calling kestrix from C11 without widening by hand.
  *

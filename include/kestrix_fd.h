@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * kestrix_fd.h: formatted output to a file descriptor, safe in a signal
  * handler.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds and runs the benchmark of kestrix beside the host's snprintf,
 # stb_sprintf and {fmt}, installing Debian's packages for them when missing.
 # Prints every run, then the tables of ratios from this one run (each time

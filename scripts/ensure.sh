@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sourced by the scripts here. ensure PKG MARKER [PKG MARKER...] installs the
 # Debian packages whose marker (a command, or an absolute path) is missing.
 # Its messages go to standard error, so a script's own output stays clean.

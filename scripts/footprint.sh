@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Prints the library's footprint on x86-64 and aarch64 as Markdown: .text
 # bytes of the shared library, of the library's object in the archive and
 # of the bounded call's (kestrix_snprintf.cpp) beside it, each function's

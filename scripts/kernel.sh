@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The kernel leg: examples/kernel built by kernel/kestrix.kbuild against
 # Debian's x86-64 and arm64 kernels, each booted under QEMU (TCG) with a
 # busybox initramfs that loads and unloads the module. Fails on any warning
@@ -47,8 +48,9 @@ if [ ! -e "$arm/unpacked" ]; then
   touch "$arm/unpacked"
 fi
 
-# docs/kernel.md prints the example's Kbuild as it is.
+# docs/kernel.md prints the example's Kbuild as it is (less its licence line).
 while IFS= read -r line; do
+  [[ $line == '# SPDX-License-Identifier:'* ]] && continue
   grep -qxF "$line" "$root/docs/kernel.md" || fail "docs/kernel.md lacks the example's Kbuild line: $line"
 done <"$root/examples/kernel/Kbuild"
 
@@ -99,6 +101,49 @@ boot() { # name busybox qemu-command...
   echo "ok: $name: $(wc -l <"$b/lines.txt") lines as expected; the trace passes through the library to do_one_initcall"
 }
 
+# Two drivers built into the kernel (obj-y) and the image's one copy of the
+# library (kernel/Kbuild), each directory's built-in.a made by kbuild, then
+# linked as vmlinux.o is: ld -r with the archives whole. No multiple
+# definition, each of the library's functions defined once and called
+# from both drivers, none left undefined; the drivers' archives hold no
+# copy, their objects were compiled as the kernel's (no -DMODULE). The same
+# link with a module's copy added must fail, so the link does see a clash.
+builtin() { # name kernel-build-dir linker make-args...
+  local name=$1 b=$dir/builtin-$1 kdir=$2 ld=$3 nm=${3%ld}nm d f n
+  shift 3
+  rm -rf "$b" && mkdir -p "$b"/{image,drv_a,drv_b}
+  echo "include \$(KESTRIX_DIR)/kernel/Kbuild" >"$b/image/Kbuild"
+  for d in drv_a drv_b; do
+    cp "$root/examples/kernel/main.c" "$b/$d/"
+    sed 's/^obj-m /obj-y /' "$root/examples/kernel/Kbuild" >"$b/$d/Kbuild"
+  done
+  for d in image drv_a drv_b; do
+    make -j"$jobs" -C "$kdir" M="$b/$d" KESTRIX_DIR="$root" "$@" built-in.a >"$b/$d.log" 2>&1 || { cat "$b/$d.log"; exit 1; }
+    ! grep -i 'warning' "$b/$d.log" || fail "builtin-$name: $d's build warns"
+    ! grep -q -- '-DMODULE' "$b/$d"/.*.o.cmd || fail "builtin-$name: $d compiled as a module's"
+  done
+  for d in drv_a drv_b; do
+    [ "$(ar t "$b/$d/built-in.a" | xargs -n1 basename | xargs)" = main.o ] ||
+      fail "builtin-$name: $d's built-in.a holds $(ar t "$b/$d/built-in.a" | xargs)"
+  done
+  "$ld" -r -o "$b/vmlinux.o" --whole-archive "$b/drv_a/built-in.a" "$b/drv_b/built-in.a" "$b/image/built-in.a" \
+    --no-whole-archive >"$b/ld.log" 2>&1 || { cat "$b/ld.log"; fail "builtin-$name: the two drivers do not link"; }
+  n=0
+  for f in $(funcs "$b/image/kestrix.o" "$b/image/kestrix_snprintf.o" | grep '^kestrix_'); do
+    [ "$("$nm" "$b/vmlinux.o" | grep -c " T $f\$")" = 1 ] || fail "builtin-$name: $f is not defined once"
+    n=$((n + 1))
+  done
+  ! "$nm" -u "$b/vmlinux.o" | grep kestrix_ || fail "builtin-$name: the library's functions left undefined"
+  for d in drv_a drv_b; do
+    "$nm" -u "$b/$d/main.o" | grep -q ' kestrix_' || fail "builtin-$name: $d calls no kestrix function"
+  done
+  ! "$ld" -r -o "$b/clash.o" --whole-archive "$b/drv_a/built-in.a" "$b/image/built-in.a" --no-whole-archive \
+    "$dir/$name/kestrix.o" >"$b/clash.log" 2>&1 || fail "builtin-$name: a second copy links without a clash"
+  grep -q "multiple definition of \`kestrix_" "$b/clash.log" || { cat "$b/clash.log"; fail "builtin-$name: no clash"; }
+  echo "ok: $name: two built-in drivers and the image's copy link as vmlinux.o does, $n functions defined once;" \
+    "a module's copy added clashes"
+}
+
 funcs() { # objects...: the functions in the library's objects
   local o
   for o; do readelf -sW "$o" | awk '$4 == "FUNC" && $8 !~ /\.cold/ { print $8 }'; done
@@ -127,6 +172,7 @@ missing=$(objdump -d "$x/kestrix_example.ko" | awk -v want="$(funcs "$x/kestrix.
   END { done(); if (!nframed) print "(no function of the library'\''s with a frame)" }' | tr '\n' ' ')
 [ -z "$missing" ] || fail "x86_64: no ORC data for: $missing"
 echo "ok: x86_64: thunks and __fentry__ in the library's $(funcs "$x/kestrix.o" "$x/kestrix_snprintf.o" | wc -l) functions, ORC data in each with a frame"
+builtin x86_64 "/usr/src/linux-headers-$ver-amd64" ld
 boot x86_64 /bin/busybox qemu-system-x86_64 -accel tcg -cpu max -kernel "/boot/vmlinuz-$ver-amd64" \
   -append "console=ttyS0 panic=-1 loglevel=7 rdinit=/init"
 
@@ -138,6 +184,7 @@ unsigned=$(aarch64-linux-gnu-objdump -d "$a/kestrix.o" "$a/kestrix_snprintf.o" |
                              if (f ~ /\.cold/) f = "" }
        /\tpaciasp/ { pac = 1 } END { if (f != "" && !pac) print f }' | tr '\n' ' ')
 [ -z "$unsigned" ] || fail "arm64: no paciasp in: $unsigned"
+builtin arm64 "$arm/root/usr/src/linux-headers-$ver-arm64" aarch64-linux-gnu-ld ARCH=arm64 CROSS_COMPILE=aarch64-linux-gnu-
 echo "ok: arm64: paciasp in $(funcs "$a/kestrix.o" "$a/kestrix_snprintf.o" | wc -l) functions"
 boot arm64 "$arm/root/bin/busybox" qemu-system-aarch64 -M virt -cpu max,pauth-impdef=on \
   -kernel "$arm/root/boot/vmlinuz-$ver-arm64" -append "console=ttyAMA0 panic=-1 loglevel=7 rdinit=/init"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The library on every target it is built for, beside the native and aarch64
 # suites. scripts/test-all.sh runs it as its targets leg; scripts/footprint.sh
 # reads its table.

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs every test of the library. Installs what it needs from Debian's
 # packages when it is missing. Warnings in the library are errors.
 #
 # usage: scripts/test-all.sh [LEG...]    (default: all legs, in this order)
-#   native    the test suite and the library inspection, host compiler
+#   native    the test suite and the library inspection, host compiler, and
+#             an SPDX licence line in every tracked source and build file
 #   aarch64   the same, cross built and run under qemu-user, and the boot
 #             image on a bare machine under qemu-system
 #   debug     the native and aarch64 suites built unoptimised (Debug)
@@ -34,7 +36,12 @@
 #             the archive and with the shared library
 #   uefi      the UEFI application of docs/uefi.md built as that page says
 #             (scripts/uefi.sh): PE by clang and lld-link for x86-64 and
-#             aarch64, and by gnu-efi, booted under OVMF and AAVMF
+#             aarch64, and by gnu-efi for both (Debian's arm64 gnu-efi
+#             unpacked), booted under OVMF and AAVMF
+#   package   the Debian packages of debian/ (libkestrix1, libkestrix-dev)
+#             built by dpkg-buildpackage, held to lintian, installed, used
+#             with no path given (cc -lkestrix, pkg-config, find_package,
+#             man), then purged, the machine's packages as they were
 #   kernel    examples/kernel built by kernel/kestrix.kbuild for Debian's
 #             x86-64 and arm64 kernels and loaded in each under QEMU
 #             (scripts/kernel.sh): its lines byte-exact, no objtool or
@@ -80,6 +87,10 @@ leg_native() {
          pkgconf pkg-config groff-base groff clang clang++ lld ld.lld
   configure_build native
   run_ctest native
+  # Every tracked source, header, script and build file names its licence.
+  (cd "$root" && git rev-parse --git-dir >/dev/null 2>&1) ||
+    { echo "== native: the licence check reads git's file list: run it in a git checkout"; return 1; }
+  "$root/scripts/spdx.sh" --check
 }
 
 aarch64_packages=(cmake cmake g++-aarch64-linux-gnu aarch64-linux-gnu-g++ qemu-user qemu-aarch64
@@ -226,17 +237,19 @@ leg_abi() {
 }
 
 # Runs a consumer.c program and checks the line it prints, that it binds
-# its calls at load time, and the libraries it needs: exactly those given.
+# its calls at load time (unless lazy_ok is set, for a link line of the
+# caller's own), and the libraries it needs: exactly those given.
 check_consumer() { # exe name needed...
   local exe=$1 name=$2 got dyn
   shift 2
   got=$(env -u LD_LIBRARY_PATH "$exe") || { echo "FAIL: $exe exited $?"; return 1; }
   [ "$got" = "$name: x=01FF s=ab d=-7" ] || { echo "FAIL: $exe printed: $got"; return 1; }
   dyn=$(readelf -d "$exe")
-  echo "$dyn" | grep -qE 'BIND_NOW|Flags:.* NOW' || { echo "FAIL: $exe binds its calls lazily"; return 1; }
+  [ -n "${lazy_ok:-}" ] || echo "$dyn" | grep -qE 'BIND_NOW|Flags:.* NOW' ||
+    { echo "FAIL: $exe binds its calls lazily"; return 1; }
   got=$(echo "$dyn" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | tr '\n' ' ')
   [ "$got" = "$* " ] || { echo "FAIL: $exe needs $got, not $*"; return 1; }
-  echo "ok: $exe prints its line, binds at load time and needs $*"
+  echo "ok: $exe prints its line, $([ -n "${lazy_ok:-}" ] || echo "binds at load time and ")needs $*"
 }
 
 leg_meson() {
@@ -306,6 +319,85 @@ leg_meson() {
   done
 }
 
+# The Debian packages of debian/, built from a copy of the tree, held to
+# lintian (no error or warning, overrides with their reasons in debian/),
+# installed, and used as a C programmer would with no path given: cc
+# -lkestrix alone (a program of the macros' calls alone, and one calling the
+# seven), pkg-config, find_package and man. The packages are then purged:
+# the leg stops at once if either was installed before, and fails unless
+# the installed packages are those it found.
+kestrix_debs=(libkestrix-dev libkestrix1)
+purge_kestrix_debs() {
+  local p
+  for p in "${kestrix_debs[@]}"; do
+    if dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok'; then
+      dpkg --purge "$p" >/dev/null
+    fi
+  done
+}
+leg_package() {
+  ensure dpkg-dev dpkg-buildpackage debhelper dh fakeroot fakeroot lintian lintian cmake cmake g++ g++ \
+    pkgconf pkg-config man-db man binutils readelf
+  [ "$(id -u)" -eq 0 ] || { echo "== package: installs the packages it builds: run as root"; return 1; }
+  local dir=$out/package version src before after got want deb
+  version=$(dpkg-parsechangelog -l "$root/debian/changelog" -S Version)
+  for deb in "${kestrix_debs[@]}"; do
+    ! dpkg-query -W -f='${Status}' "$deb" 2>/dev/null | grep -q 'install ok' ||
+      { echo "FAIL: $deb is installed already; the leg would remove it"; return 1; }
+  done
+  rm -rf "$dir"
+  src=$dir/kestrix-${version%-*}
+  mkdir -p "$src"
+  tar -C "$root" --exclude='./build*' --exclude=./.git -cf - . | tar -C "$src" -xf -
+  echo "== package: dpkg-buildpackage -us -uc -b"
+  (cd "$src" && dpkg-buildpackage -us -uc -b) >"$dir/build.log" 2>&1 || { tail -40 "$dir/build.log"; return 1; }
+  echo "== package: lintian"
+  local changes=$dir/kestrix_${version}_$(dpkg --print-architecture).changes status=0
+  lintian --fail-on error,warning "$changes" >"$dir/lintian.log" 2>&1 || status=$?
+  grep -v '^running with root privileges' "$dir/lintian.log" || true
+  # (Shown, the overridden tags count as reported: a second run lists them.)
+  lintian --show-overrides "$changes" >"$dir/lintian.overrides.log" 2>&1 || true
+  [ $status -eq 0 ] || { echo "FAIL: lintian reports an error or a warning"; return 1; }
+  echo "ok: lintian: no error or warning; $(grep -c '^O: ' "$dir/lintian.overrides.log") tags overridden, each with its reason in debian/"
+  before=$(dpkg-query -W -f='${Package}:${Architecture} ${Version}\n' | sort)
+  trap purge_kestrix_debs EXIT
+  echo "== package: dpkg -i libkestrix1 libkestrix-dev"
+  dpkg -i "$dir/libkestrix1_${version}_"*.deb "$dir/libkestrix-dev_${version}_"*.deb >"$dir/install.log" 2>&1 ||
+    { cat "$dir/install.log"; return 1; }
+
+  # With no path given: the compiler's, pkg-config's, CMake's and man's own.
+  local app=$dir/app consumer=$root/tests/adoption/consumer prog
+  mkdir -p "$app"
+  cp "$consumer/consumer.c" "$app/app.c"
+  (cd "$app" && cc -std=c11 -DCHECKED_ONLY -DCONSUMER='"checked"' app.c -lkestrix -o checked &&
+    cc -std=c11 app.c -lkestrix -o app &&
+    cc -std=c11 -DCONSUMER='"pkg_config"' app.c $(pkg-config --cflags --libs kestrix) -o pkg_config) ||
+    { echo "FAIL: the installed packages do not link a C program"; return 1; }
+  got=$(pkg-config --libs kestrix | xargs)
+  [ "$got" = "-lkestrix_nonshared -lkestrix -Wl,-z,now" ] || { echo "FAIL: pkg-config --libs kestrix: $got"; return 1; }
+  lazy_ok=1 check_consumer "$app/checked" checked libkestrix.so.1 libc.so.6
+  lazy_ok=1 check_consumer "$app/app" consumer_c libkestrix.so.1 libc.so.6
+  check_consumer "$app/pkg_config" pkg_config libkestrix.so.1 libc.so.6
+  cmake -S "$consumer" -B "$app/cmake" >"$app/cmake.log" 2>&1 && cmake --build "$app/cmake" >>"$app/cmake.log" 2>&1 ||
+    { cat "$app/cmake.log"; return 1; }
+  grep -q "kestrix ${version%-*} from /usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/cmake/kestrix" "$app/cmake.log" ||
+    { cat "$app/cmake.log"; echo "FAIL: find_package(kestrix) did not find the package's"; return 1; }
+  check_consumer "$app/cmake/consumer_c" consumer_c libkestrix.so.1 libc.so.6
+  check_consumer "$app/cmake/consumer_c_static" consumer_c_static libc.so.6
+  got=$(man -P cat kestrix 2>&1) && grep -q 'kestrix_fnprintf' <<<"$got" && [ "$(man -w kestrix)" = /usr/share/man/man3/kestrix.3.gz ] ||
+    { echo "FAIL: man kestrix: $got"; return 1; }
+  echo "ok: man kestrix shows /usr/share/man/man3/kestrix.3.gz"
+
+  echo "== package: dpkg --purge libkestrix-dev libkestrix1"
+  purge_kestrix_debs
+  trap - EXIT
+  after=$(dpkg-query -W -f='${Package}:${Architecture} ${Version}\n' | sort)
+  got=$(diff <(echo "$before") <(echo "$after") || true)
+  [ -z "$got" ] || { echo "FAIL: the installed packages differ from those found:"; echo "$got"; return 1; }
+  ! ls /usr/lib/*/libkestrix* /usr/include/kestrix* 2>/dev/null || { echo "FAIL: files left after the purge"; return 1; }
+  echo "ok: the packages purged, the installed packages as found"
+}
+
 leg_uefi() {
   KESTRIX_TEST_DIR=$out "$root/scripts/uefi.sh"
 }
@@ -315,7 +407,7 @@ leg_kernel() {
 }
 
 legs=("$@")
-[ ${#legs[@]} -gt 0 ] || legs=(native aarch64 debug targets foreign asan tsan valgrind fuzz meson kernel abi uefi)
+[ ${#legs[@]} -gt 0 ] || legs=(native aarch64 debug targets foreign asan tsan valgrind fuzz meson kernel abi uefi package)
 mkdir -p "$out"
 for leg in "${legs[@]}"; do
   declare -F "leg_$leg" >/dev/null || { echo "unknown leg: $leg"; exit 2; }

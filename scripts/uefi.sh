@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The uefi leg: docs/uefi.md run as written. The example application
-# (examples/uefi/uefi_app.c) is built as a PE image by clang and lld-link for
-# x86-64 and aarch64 and by gnu-efi for x86-64, each with the compile, link
+# (examples/uefi/uefi_app.c) is built as a PE image by clang and lld-link and
+# by gnu-efi, each for x86-64 and aarch64, with the compile, link
 # and boot lines of that page, whose compile lines must carry exactly the
 # flags cmake/KestrixFlags.cmake prints for SYSTEM=UEFI. Each image boots
 # under OVMF or AAVMF and must print the page's output block exactly, then
@@ -53,7 +54,28 @@ declare -A routes=(
   [pe-x86_64]="clang++ --target=x86_64-unknown-windows|Clang|x86_64|-std=c++11 -O2|BOOTX64.EFI"
   [pe-aarch64]="clang++ --target=aarch64-unknown-windows|Clang|aarch64|-std=c++11 -O2|BOOTAA64.EFI"
   [gnu-efi]="g++ -std=c++11|GNU|x86_64|-O2 -fpic|BOOTX64.EFI"
+  [gnu-efi-aarch64]="aarch64-linux-gnu-g++ -std=c++11|GNU|aarch64|-O2 -fpic|BOOTAA64.EFI"
 )
+
+# Debian's arm64 gnu-efi, unpacked as docs/uefi.md says into a folder kept
+# between runs (beside $out, which each run starts afresh), so that a
+# second run downloads nothing.
+unpack_arm64_gnu_efi() { # DIR
+  local arm=$1
+  [ -e "$arm/unpacked" ] && return 0
+  echo "== uefi: unpacking Debian's arm64 gnu-efi into $arm"
+  rm -rf "$arm"
+  mkdir -p "$arm/apt/lists/partial" "$arm/apt/cache/archives/partial" "$arm/deb"
+  : >"$arm/apt/status"
+  local apt=(-q -o "Dir::State::Lists=$arm/apt/lists" -o "Dir::Cache=$arm/apt/cache"
+    -o "Dir::State::status=$arm/apt/status" -o APT::Architecture=arm64 -o APT::Architectures::=arm64
+    -o APT::Sandbox::User=root)
+  { apt-get "${apt[@]}" update && (cd "$arm/deb" && apt-get "${apt[@]}" download gnu-efi); } >"$arm/apt.log" 2>&1 ||
+    { cat "$arm/apt.log"; return 1; }
+  dpkg-deb -x "$arm"/deb/gnu-efi_*_arm64.deb "$arm/arm64"
+  [ -e "$arm/arm64/usr/lib/elf_aarch64_efi.lds" ] || { echo "FAIL: no elf_aarch64_efi.lds in Debian's arm64 gnu-efi"; return 1; }
+  touch "$arm/unpacked"
+}
 
 # Builds ROUTE's image with the page's lines in a copy of the tree, boots
 # it, and compares what it printed.
@@ -62,6 +84,7 @@ route_checks() { # ROUTE
   IFS='|' read -r prefix id proc words image <<<"${routes[$1]}"
   mkdir -p "$dir"
   cp -r "$root/include" "$root/src" "$root/examples" "$dir"
+  [ "$1" != gnu-efi-aarch64 ] || ln -s "$arm_gnu_efi/arm64" "$dir/arm64"
   block=$(doc_block "$prefix ")
   line=$(grep -F src/kestrix.cpp <<<"$block" | xargs)
   want="$prefix $words $(cmake -D ID="$id" -D PROCESSOR="$proc" -D SYSTEM=UEFI -P "$root/cmake/KestrixFlags.cmake")"
@@ -119,11 +142,14 @@ red_zone_checks() {
 main() {
   ensure cmake cmake clang clang lld lld-link gnu-efi /usr/lib/elf_x86_64_efi.lds binutils objdump \
     ovmf /usr/share/OVMF/OVMF_CODE_4M.fd qemu-efi-aarch64 /usr/share/qemu-efi-aarch64/QEMU_EFI.fd \
-    qemu-system-x86 qemu-system-x86_64 qemu-system-arm qemu-system-aarch64 g++ g++
+    qemu-system-x86 qemu-system-x86_64 qemu-system-arm qemu-system-aarch64 g++ g++ \
+    g++-aarch64-linux-gnu aarch64-linux-gnu-g++
   local start=$SECONDS route failed=0
+  arm_gnu_efi=$out-gnu-efi-arm64
+  unpack_arm64_gnu_efi "$arm_gnu_efi"
   rm -rf "$out"
   mkdir -p "$out"
-  for route in pe-x86_64 pe-aarch64 gnu-efi; do
+  for route in pe-x86_64 pe-aarch64 gnu-efi gnu-efi-aarch64; do
     route_checks "$route" >"$out/$route.log" 2>&1 || failed=1
     grep -E '^(== uefi|ok|FAIL)' "$out/$route.log" || true
     [ "$failed" -eq 0 ] || { tail -n 40 "$out/$route.log"; return 1; }

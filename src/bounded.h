@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The single pass behind the bounded call (kestrix_snprintf.cpp) and
 // descriptor output (kestrix_dprintf.cpp).
 //

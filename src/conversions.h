@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The format language's conversions, in one place for every formatter
 // built from this source: what each letter does with its argument, and the
 // digits of a number. The library's interpreter (kestrix.cpp) applies them

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kestrix: the whole library. Freestanding: it includes only the compiler's
 // <stdarg.h> and <stdint.h> (and conversions.h, its own), calls nothing but the caller's sink and its own
 // exported functions, and keeps no state outside the current call's frame.

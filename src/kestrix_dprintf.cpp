@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kestrix_dprintf and kestrix_vdprintf, declared in kestrix_fd.h: hosted
 // POSIX code, unlike the library, and built beside it as
 // kestrix_snprintf.cpp is. Async-signal-safe: no allocation, no lock, no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kestrix_snprintf and kestrix_vsnprintf, and the calls with counted
 // arguments behind kestrix_checked.h's macros, declared there.
 // Freestanding like the library, and built beside it rather than into the

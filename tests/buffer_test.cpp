@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The buffer front ends: exactly the output, one NUL, nothing else touched.
 #include <gtest/gtest.h>
 

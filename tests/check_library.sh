@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Inspects the built shared library: it exports exactly the seven functions,
 # needs nothing, has no writable data, no init code, no text relocations, an
 # executable-free stack, unwind tables, load-time binding, interposable

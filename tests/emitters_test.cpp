@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The three emitters called directly through a recording sink.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Leaving a sink non-locally, by a C++ exception or by longjmp, takes control
 // through every library frame back to the caller, whichever character the
 // sink leaves on, and the library works normally afterwards.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The buffer front ends store straight into the buffer instead of calling
 // the buffer sink, and copy text and strings several bytes per loop turn.
 // Their bytes must equal what is expected and what the same call sends

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The format language through a recording sink.
 #include <gtest/gtest.h>
 

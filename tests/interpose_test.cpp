@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's own calls between exported functions bind like an outside
 // caller's: this executable exports its own kestrix_str, kestrix_vfnprintf
 // and kestrix_dec, which count their calls and forward to the library's

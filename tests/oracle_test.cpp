@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Decimal and hex digits checked against the host's snprintf over boundary
 // and random values, through the sink and through the buffer front end.
 #include <gtest/gtest.h>

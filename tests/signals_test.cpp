@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Formatting from a signal handler on a small alternate stack, while the
 // interrupted thread is itself formatting: both get exactly their output.
 // The handler allocates nothing and calls nothing that is not

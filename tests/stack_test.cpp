@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's stack use below its caller stays under 512 bytes for the
 // deepest chains, the sink's own frame included (1 KiB where the library is
 // not optimised, whose frames keep every local in memory):

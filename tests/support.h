@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Test helpers: a recording sink and guard-padded buffers.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Many threads formatting at once, each with its own values, sinks and
 // buffers, all get exactly their own output; and a string that another
 // thread changes during a bounded or descriptor call is read once.

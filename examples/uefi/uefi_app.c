@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * kestrix in a UEFI application: lines on the firmware's console, then the
  * machine switched off. One source for both ways of building one

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The C interface from a C translation unit: every function called from C
  * (built as C99 and as C11, -Wall -Wextra -pedantic -Werror), the
  * argument-list variants through variadic wrappers of our own. The host's

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* kestrix_checked.h from C11 (-Wall -Wextra -pedantic -Werror): the calls
  * that the plain functions get wrong without a warning print the right
  * values through the macros; each kind of argument is widened as the header

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installs kestrix into a scratch prefix and consumes it as an outside
 # project would. Run as `cmake -D... -P consume.cmake`, one MODE per test:
 #   install        cmake --install of the build tree into WORK_DIR/prefix,
@@ -186,7 +187,7 @@ if(MODE STREQUAL "install")
   # The runtime link names the SONAME; the development name is a linker
   # script naming that and the calls' archive.
   file(READ "${lib}/libkestrix.so" script)
-  if(IS_SYMLINK "${lib}/libkestrix.so" OR NOT script MATCHES "INPUT \\( libkestrix\\.so\\.1 libkestrix_nonshared\\.a \\)")
+  if(IS_SYMLINK "${lib}/libkestrix.so" OR NOT script MATCHES "GROUP \\( libkestrix\\.so\\.1 libkestrix_nonshared\\.a \\)")
     fail("${lib}/libkestrix.so is not the linker script:\n${script}")
   endif()
   foreach(pair "libkestrix.so.1=libkestrix.so.${version}")
@@ -281,21 +282,42 @@ elseif(MODE STREQUAL "pkg_config")
     ${libs} "-Wl,-rpath,${libdir}")
   run(${CXX_COMPILER} -std=c++20 ${cflags} "${consumer}/consumer.cpp" -o "${bin}/consumer_cpp"
     ${libs} "-Wl,-rpath,${libdir}")
-  # By hand, -lkestrix alone links every call, with GNU ld and with lld.
+  # By hand, -lkestrix alone links every call, with GNU ld and with lld,
+  # with --as-needed or without: a program that calls one of the seven, and
+  # one (consumer_checked) whose only calls are the macros', which come from
+  # the archive and need the shared library after it.
   # A cross GCC finds lld only as ld.lld in a -B directory.
   find_program(lld NAMES ld.lld REQUIRED)
   file(MAKE_DIRECTORY "${bin}/lld")
   file(CREATE_LINK "${lld}" "${bin}/lld/ld.lld" SYMBOLIC)
+  set(hand_made "")
+  run(${C_COMPILER} -std=c11 -I${prefix}/${INCLUDEDIR} -DCHECKED_ONLY -c "${consumer}/consumer.c"
+    -o "${bin}/consumer_checked.o")
+  run(${NM} -u "${bin}/consumer_checked.o")
+  if(run_output MATCHES "kestrix_(str|hex|dec|v?fnprintf|v?sprintf)\n" OR NOT run_output MATCHES "kestrix_snprintf_array")
+    fail("consumer_checked.o is not a program of the macros' calls alone:\n${run_output}")
+  endif()
   foreach(ld bfd lld)
-    run(${C_COMPILER} -std=c11 -fuse-ld=${ld} -B${bin}/lld -I${prefix}/${INCLUDEDIR} -DCONSUMER="consumer_c_${ld}"
-      "${consumer}/consumer.c" -o "${bin}/consumer_c_${ld}" -L${libdir} -lkestrix "-Wl,-rpath,${libdir}" -Wl,-z,now)
+    foreach(needed as-needed no-as-needed)
+      foreach(prog consumer_c consumer_checked)
+        set(name ${prog}_${ld}_${needed})
+        set(only "")
+        if(prog STREQUAL "consumer_checked")
+          set(only -DCHECKED_ONLY)
+        endif()
+        run(${C_COMPILER} -std=c11 -fuse-ld=${ld} -B${bin}/lld -I${prefix}/${INCLUDEDIR} -DCONSUMER="${name}"
+          ${only} "${consumer}/consumer.c" -o "${bin}/${name}"
+          -Wl,--${needed} -L${libdir} -lkestrix "-Wl,-rpath,${libdir}" -Wl,-z,now)
+        list(APPEND hand_made ${name})
+      endforeach()
+    endforeach()
   endforeach()
   # A fully static program: -static makes the linker take libkestrix.a.
   run(${PKG_CONFIG} --static --libs kestrix)
   separate_arguments(static_libs UNIX_COMMAND "${run_output}")
   run(${C_COMPILER} -std=c11 -static ${cflags} -DCONSUMER="consumer_c_static" "${consumer}/consumer.c"
     -o "${bin}/consumer_c_static" ${static_libs})
-  run_consumers("${bin}" consumer_c consumer_c_static consumer_cpp consumer_c_bfd consumer_c_lld)
+  run_consumers("${bin}" consumer_c consumer_c_static consumer_cpp ${hand_made})
 
 elseif(MODE STREQUAL "fetchcontent")
   build_consumer(fetchcontent -DCONSUME=fetchcontent "-DKESTRIX_SOURCE_DIR=${SOURCE_DIR}")

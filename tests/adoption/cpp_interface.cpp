@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runtime behaviour of kestrix.hpp: what reaches the library for each
 // argument type, the bounds of format_to_n, and the sinks. The host's
 // snprintf is the oracle for decimal and hexadecimal digits.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Every relative link in the given Markdown files leads somewhere: its file
 # or directory exists, and its #anchor, if any, is a heading there (spelt as
 # renderers spell anchors: lowercase, punctuation dropped, spaces as

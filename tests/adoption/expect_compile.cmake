@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Compiles SOURCE with COMPILER (-fsyntax-only) and FLAGS ('|' between
 # words). With EXPECT empty the compile must succeed; otherwise it must fail
 # with a diagnostic that matches the regular expression EXPECT, so that a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kestrix.h, kestrix_checked.h and kestrix_fd.h (and, from C++20, kestrix.hpp) compiled as
 // C++11 through C++23 with -Wall -Wextra -pedantic -Werror: the declarations
 // stay usable and warning-free in every standard a caller may use.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Calls that must not compile, one per KESTRIX_CASE; CTest compiles each and
 // expects the diagnostic named in CMakeLists.txt. KESTRIX_CASE 0 holds the
 // same calls made right, and must compile.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Runs an example program (through EMULATOR, '|' between words, when cross
 # built) and checks what it prints.
 #   signal_report  must die by SIGSEGV after reporting the fault from its

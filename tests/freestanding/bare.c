@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The self-test on a bare machine, started by examples/bare_start.c.
  * RISC-V's virt starts with the FP unit off (mstatus.FS = 0), so any FP
  * instruction traps; built with -DBARE_FP_PROBE the image executes one

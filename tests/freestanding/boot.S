@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Start code for the bare aarch64 machine (QEMU virt, entered at EL1 with
 // no firmware). It sets up only what checking the library needs: a stack,
 // a vector table, FP/SIMD trapped, the MMU and caches off and alignment

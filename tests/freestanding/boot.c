@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The bare aarch64 machine's side of the self-test: output on the PL011
  * UART, an exception report that does not use the library, and the exit
  * status handed to QEMU through semihosting. */

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The bare aarch64 image: loaded by QEMU at the addresses it is linked for,
  * in RAM above 0x40000000, with its stack after everything else. The
  * library's read-only data (from libkestrix.a, or an object named

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* One bounded call of two arguments, as a program writes it. The bounded
  * call's own code is in the archive (src/kestrix_snprintf.cpp), so a unit
  * that calls it carries only the call: compiled for a Cortex-M3 at -Os,

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* A flat, position-independent image: the entry first, at offset 0, then
  * the code and read-only data. The image must hold nothing that a loader
  * would have to patch, so the build fails on any dynamic relocation. */

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* A static Linux executable with no C library: the example's start code
  * (examples/nolibc_start.c) and the self-test linked with libkestrix.a and
  * nothing else. Exits 0 only when every case passes. */

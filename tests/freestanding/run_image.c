@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Runs a flat image the way injected code runs: copied to an address chosen
  * only now, never the one it was linked for, with no loader to patch it.
  * Each round maps fresh memory wherever the kernel puts it, moves the image

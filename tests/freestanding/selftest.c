@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Every conversion, the three emitters, both buffer front ends and the
  * companion header's bounded buffer, checked with nothing underneath: no C
  * library, no loader, no writable data.

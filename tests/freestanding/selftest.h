@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The freestanding self-test: one table of cases, run where there is no C
  * library (a bare machine, a static executable with its own _start, an image
  * copied to an address chosen at run time). Each environment supplies the

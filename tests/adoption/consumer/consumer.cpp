@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Uses kestrix.hpp from an installed or fetched kestrix.
 #include <kestrix.hpp>
 
