@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # What the checked C macros cost where a C team pays it: a file of N calls
 # of KESTRIX_SNPRINTF with five arguments, against the same calls of the
 # host's snprintf under -Wformat. Prints, for GCC and Clang at -O0 and -O2,

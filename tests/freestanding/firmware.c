@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The firmware images whose size scripts/footprint.sh reports and the
  * targets leg holds to the limits in tests/freestanding/firmware.limits:
  * one call of six conversions through each front end a firmware uses, in a
