@@ -412,13 +412,13 @@ static void bounded(void)
         const size_t size = i < 16 ? 16 : 8 + (i - 16) % 9;
         /* Below the buffer, 1 to 16 bytes that end at its start; inside,
          * 1 to 7 that end at its last byte. */
-        const size_t len = i < 16 ? 1 + i : 1 + (i - 16) % 7;
-        char *const fmt = i < 16 ? b - len : b + size - len;
+        const size_t tail = i < 16 ? 1 + i : 1 + (i - 16) % 7;
+        char *const fmt = i < 16 ? b - tail : b + size - tail;
         size_t got, expected;
         memset(mem, 'q', sizeof mem);
-        memcpy(fmt, text + sizeof text - 1 - len, len);
-        memcpy(model, fmt, len);
-        model[len] = '\0';
+        memcpy(fmt, text + sizeof text - 1 - tail, tail);
+        memcpy(model, fmt, tail);
+        model[tail] = '\0';
         expected = KESTRIX_SNPRINTF(want, size, model, -7);
         got = KESTRIX_SNPRINTF(b, size, fmt, -7);
         check(got == expected && !strcmp(b, want), __LINE__, "a format that runs out at the bound:", b, want);
