@@ -70,7 +70,7 @@ static int __init kestrix_example_init(void)
 			 flags, flags, 'k');
 	KESTRIX_FNPRINTF(line_out, &l, "limits: %d %u %X\n", (s64)S64_MIN, (u64)U64_MAX,
 			 (u64)U64_MAX);
-	KESTRIX_FNPRINTF(line_out, &l, "%%p %p, %%s %s\n", (void *)0xffff800012345678ul, NULL);
+	KESTRIX_FNPRINTF(line_out, &l, "%%p %p, %%s %s\n", (void *)0xffff800012345678ul, (const char *)NULL);
 
 	len = KESTRIX_SNPRINTF(small, sizeof(small), "cut to fit: %s %d", "abcdefghij", 12345);
 	KESTRIX_FNPRINTF(line_out, &l, "snprintf: \"%s\" needs %u of %u\n", small, len, sizeof(small));
