@@ -83,8 +83,7 @@ using ArgList = ArgListOf<va_list>::type;
 // from p a source may be read: SIZE_MAX, unless Out::kSourcesMayOverlap and
 // p lies below the end of the caller's buffer; format_readable(p), how many
 // bytes from p the output has not written over and will not before they
-// are read (SIZE_MAX where it never will). direct(c) passes a %c straight on, where the
-// output is a caller's sink, and says whether it did.
+// are read (SIZE_MAX where it never will).
 template <class Out>
 inline void put(Out &o, char c)
 {
@@ -210,8 +209,6 @@ struct Convert {
     }
     KESTRIX_INLINE const char *chr(int32_t c)
     {
-        if (o.direct(c))
-            return nullptr;
         end()[-1] = static_cast<char>(c);
         return end() - 1;
     }

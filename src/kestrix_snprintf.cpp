@@ -17,9 +17,7 @@ using kestrix_bounded::room;
 
 // Stores while the buffer has room for a byte and the closing NUL; past
 // that (or from the start, when size is 0), bytes go to `spill`, which is
-// emptied each time it fills, and are only counted. Optimised for size,
-// kestrix_fnprintf_array is this same pass with no buffer and the caller's
-// sink, which takes each spill's bytes in order as it is emptied.
+// emptied each time it fills, and are only counted.
 struct Bounded {
     static constexpr bool kSourcesMayOverlap = true;
     char *d;
@@ -28,10 +26,6 @@ struct Bounded {
     uintptr_t start;   // the buffer's address
     uintptr_t limit;   // the buffer's end, or 0 when there is no buffer
     uint64_t spilled;  // bytes counted in spills emptied so far
-#if defined(__OPTIMIZE_SIZE__)
-    kestrix_out_fn sink;
-    void *ctx;
-#endif
     char spill[32];
 
     uintptr_t spill_end() const { return address(spill) + sizeof spill; }
@@ -39,38 +33,13 @@ struct Bounded {
 
     void full()
     {
-        if (counting()) {
+        if (counting())
             spilled += sizeof spill;
-#if defined(__OPTIMIZE_SIZE__)
-            drain();
-#endif
-        } else {
+        else
             nul = d;
-        }
         d = spill;
         end = spill_end();
     }
-
-#if defined(__OPTIMIZE_SIZE__)
-    // The spill's bytes to the sink, in order, 0x80..0xFF as 128..255.
-    void drain()
-    {
-        if (sink)
-            for (const unsigned char *p = reinterpret_cast<unsigned char *>(spill); p != reinterpret_cast<unsigned char *>(d); ++p)
-                sink(ctx, *p);
-    }
-    bool direct(int32_t c)
-    {
-        if (!sink)
-            return false;
-        drain();
-        d = spill;
-        sink(ctx, c);
-        return true;
-    }
-#else
-    static bool direct(int32_t) { return false; }
-#endif
 
     // A source that starts below the buffer's end may run into the buffer,
     // where the output overwrites it: it is read no further than that end.
@@ -94,23 +63,13 @@ struct Bounded {
     }
 };
 
-#if defined(__OPTIMIZE_SIZE__)
-#define KESTRIX_SINK_PARAMETERS , kestrix_out_fn sink = nullptr, void *ctx = nullptr
-#else
-#define KESTRIX_SINK_PARAMETERS
-#endif
-
-KESTRIX_BOUNDED_ONE_COPY size_t bounded(char *buf, size_t size, const char *fmt, Args &args KESTRIX_SINK_PARAMETERS)
+KESTRIX_BOUNDED_ONE_COPY size_t bounded(char *buf, size_t size, const char *fmt, Args &args)
 {
     Bounded b;
     b.nul = nullptr;
     b.spilled = 0;
     b.limit = 0;
     b.start = address(buf);
-#if defined(__OPTIMIZE_SIZE__)
-    b.sink = sink;
-    b.ctx = ctx;
-#endif
     if (size) {
         // A size past the end of the address space reaches only to that
         // end: the room's end is an address, and no pointer past the
@@ -129,9 +88,6 @@ KESTRIX_BOUNDED_ONE_COPY size_t bounded(char *buf, size_t size, const char *fmt,
         *b.d = '\0';
         return room(buf, address(b.d));
     }
-#if defined(__OPTIMIZE_SIZE__)
-    b.drain();
-#endif
     uint64_t length = b.spilled + room(b.spill, address(b.d));
     if (b.nul) {
         *b.nul = '\0';
@@ -178,19 +134,6 @@ extern "C" char *kestrix_sprintf_array(char *buf, const char *fmt, size_t count,
 
 namespace conv = kestrix_conversions;
 
-#if defined(__OPTIMIZE_SIZE__)
-// Optimised for size, a program carries one pass for every front end: this
-// is the bounded pass, with no buffer, each character to the caller's sink
-// in order once it is made (a %c with its low 32 bits unchanged). It calls
-// none of the library's emitters.
-extern "C" void kestrix_fnprintf_array(kestrix_out_fn out, void *ctx, const char *fmt, size_t count,
-                                       const uint64_t *args, uint32_t pointers)
-{
-    va_list none;
-    Args a(none, args, count, pointers);
-    bounded(nullptr, 0, fmt, a, out, ctx);
-}
-#else
 // Through a caller's sink there is no bound to keep, and the library's own
 // emitters make each conversion, as for kestrix_fnprintf: each character
 // reaches the sink as it is made, and an interposed emitter takes their
@@ -222,4 +165,3 @@ extern "C" void kestrix_fnprintf_array(kestrix_out_fn out, void *ctx, const char
         }
     }
 }
-#endif
