@@ -68,7 +68,6 @@ struct Descriptor {
 
     static size_t readable(const unsigned char *) { return SIZE_MAX; }
     static size_t format_readable(const unsigned char *) { return SIZE_MAX; }
-    static bool direct(int32_t) { return false; }
 
     void full()
     {
@@ -84,7 +83,7 @@ KESTRIX_BOUNDED_ONE_COPY long descriptor(int fd, const char *fmt, Args &args)
     const int saved = errno;
     Descriptor o;
     o.d = o.buf;
-    o.end = kestrix_bounded::address(o.buf) + sizeof o.buf;
+    o.end = kestrix_bounded::address(o.d) + sizeof o.buf;
     o.fd = fd;
     o.error = 0;
     o.written = 0;
