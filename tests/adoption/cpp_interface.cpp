@@ -226,6 +226,15 @@ void test_format_to()
     std::string out;
     kestrix::format([&](std::int32_t c) { out.push_back(static_cast<char>(c)); }, kestrix::runtime_format(few.c_str()));
     CHECK(out == "(missing)=(missing) (missing)|");
+    // A %s given an integer reads nothing through it, through every call.
+    const std::string marked = std::string("%s") + "=%x|";
+    kestrix::format_to(buf, kestrix::runtime_format(marked.c_str()), 42, 0xF0u);
+    CHECK_EQ(buf, "(not a pointer)=F0|");
+    kestrix::format_to(p, kestrix::runtime_format(marked.c_str()), 5u, 1);
+    CHECK_EQ(buf, "(not a pointer)=01|");
+    out.clear();
+    kestrix::format([&](std::int32_t c) { out.push_back(static_cast<char>(c)); }, kestrix::runtime_format(few.c_str()), 7);
+    CHECK(out == "(not a pointer)=(missing) (missing)|");
 }
 
 void test_format_to_n()
