@@ -4,7 +4,7 @@
  *
  * Freestanding like the library: it includes kestrix.h, <stdarg.h>,
  * <stddef.h> and <stdint.h>, nothing else. The macros are the header's own;
- * kestrix_snprintf and kestrix_vsnprintf are compiled once, beside the
+ * kestrix_snprintf, kestrix_bprintf and their v forms are compiled once, beside the
  * library (src/kestrix_snprintf.cpp), and linked into each program that
  * calls them, never exported from the shared library:
  *   libkestrix.a              holds them with the seven functions
@@ -31,6 +31,8 @@
  *   char  *KESTRIX_SPRINTF(buf, fmt, ...)        as kestrix_sprintf
  *   void   KESTRIX_FNPRINTF(out, ctx, fmt, ...)  as kestrix_fnprintf
  *   size_t KESTRIX_SNPRINTF(buf, size, fmt, ...) as kestrix_snprintf, below
+ *   long   KESTRIX_BPRINTF(flush, ctx, buf, size, fmt, ...)
+ *                                               as kestrix_bprintf, below
  * KESTRIX_WIDEN(fmt, ...) is the format followed by the widened arguments,
  * for a variadic function of your own that passes its va_list on:
  *   #define LOG(...) log_line(KESTRIX_WIDEN(__VA_ARGS__))
@@ -102,19 +104,39 @@ extern "C" {
 KESTRIX_CHECKED_LINKED_IN size_t kestrix_snprintf(char *__buf, size_t __size, const char *__fmt, ...);
 KESTRIX_CHECKED_LINKED_IN size_t kestrix_vsnprintf(char *__buf, size_t __size, const char *__fmt, va_list __args);
 
+/* Output in pieces through the caller's buffer: the output of
+ * kestrix_sprintf, without its NUL, formatted into buf[0..size) and handed
+ * to flush(ctx, buf, size) each time the buffer is full, and the rest to a
+ * last flush at the end. Every piece but the last has size bytes, none is
+ * empty, and empty output calls flush never. Returns the output's length
+ * (-1 past LONG_MAX, all of it flushed). A flush that returns nonzero stops
+ * the call there: no further flush, nothing more stored in buf, and -1. A
+ * size of 0 or a null buf returns -1 and calls nothing. Each byte is stored
+ * as kestrix_snprintf stores it, only inside buf, by the library's own
+ * rules; safe in a signal handler when flush is. */
+typedef int32_t (*kestrix_flush_fn)(void *__ctx, const char *__bytes, size_t __len);
+KESTRIX_CHECKED_LINKED_IN long kestrix_bprintf(kestrix_flush_fn __flush, void *__ctx, char *__buf, size_t __size,
+                                               const char *__fmt, ...);
+KESTRIX_CHECKED_LINKED_IN long kestrix_vbprintf(kestrix_flush_fn __flush, void *__ctx, char *__buf, size_t __size,
+                                                const char *__fmt, va_list __args);
+
 /* The calls behind the macros: the arguments as an array of count 64-bit
  * values. A conversion past the last of them reads nothing and writes
  * "(missing)"; values past the last conversion are not read.
  *   kestrix_snprintf_array   as kestrix_snprintf
+ *   kestrix_bprintf_array    as kestrix_bprintf
  *   kestrix_sprintf_array    as kestrix_sprintf: no size, returns the NUL's address
  *   kestrix_fnprintf_array   as kestrix_fnprintf: each character to the sink
- * The first two make every character themselves, by the library's rules,
+ * The first three make every character themselves, by the library's rules,
  * and call none of its functions; kestrix_fnprintf_array makes each
  * conversion with the library's emitters, as kestrix_fnprintf does. */
 KESTRIX_CHECKED_LINKED_IN size_t kestrix_snprintf_array(char *__buf, size_t __size, const char *__fmt, size_t __count,
                                                         const uint64_t *__args, uint32_t __pointers);
 KESTRIX_CHECKED_LINKED_IN char *kestrix_sprintf_array(char *__buf, const char *__fmt, size_t __count,
                                                       const uint64_t *__args, uint32_t __pointers);
+KESTRIX_CHECKED_LINKED_IN long kestrix_bprintf_array(kestrix_flush_fn __flush, void *__ctx, char *__buf, size_t __size,
+                                                     const char *__fmt, size_t __count, const uint64_t *__args,
+                                                     uint32_t __pointers);
 KESTRIX_CHECKED_LINKED_IN void kestrix_fnprintf_array(kestrix_out_fn __out, void *__ctx, const char *__fmt, size_t __count,
                                                       const uint64_t *__args, uint32_t __pointers);
 
@@ -732,6 +754,8 @@ struct __kestrix_int __kestrix_ew(struct kestrix_error_integer_wider_than_64_bit
 #define KESTRIX_SPRINTF(buf, ...) kestrix_sprintf((buf), KESTRIX_WIDEN(__VA_ARGS__))
 #define KESTRIX_FNPRINTF(out, ctx, ...) kestrix_fnprintf((out), (ctx), KESTRIX_WIDEN(__VA_ARGS__))
 #define KESTRIX_SNPRINTF(buf, size, ...) kestrix_snprintf((buf), (size), KESTRIX_WIDEN(__VA_ARGS__))
+#define KESTRIX_BPRINTF(flush, ctx, buf, size, ...) \
+    kestrix_bprintf((flush), (ctx), (buf), (size), KESTRIX_WIDEN(__VA_ARGS__))
 #else
 #define KESTRIX_SPRINTF(buf, ...) KESTRIX_CHECKED_CALL(__COUNTER__, 0, kestrix_sprintf_array, ((buf), ), __VA_ARGS__)
 #define KESTRIX_FNPRINTF(out, ctx, ...) \
@@ -747,6 +771,8 @@ struct __kestrix_int __kestrix_ew(struct kestrix_error_integer_wider_than_64_bit
 #define KESTRIX_SNPRINTF(buf, size, ...)                                                                     \
     KESTRIX_CHECKED_CALL(__COUNTER__, KESTRIX_CHECKED_NOT_A_SIZE(size), kestrix_snprintf_array,              \
                          ((buf), KESTRIX_CHECKED_SIZE(size), ), __VA_ARGS__)
+#define KESTRIX_BPRINTF(flush, ctx, buf, size, ...) \
+    KESTRIX_CHECKED_CALL(__COUNTER__, 0, kestrix_bprintf_array, ((flush), (ctx), (buf), (size), ), __VA_ARGS__)
 #endif
 
 #endif /* KESTRIX_CHECKED_H */

@@ -79,7 +79,9 @@ using ArgList = ArgListOf<va_list>::type;
 
 // An Out has `d`, where its next byte goes, and `end`, the address one
 // past the last byte it may take; full() is called when a byte is due at
-// end, and leaves room for at least one more. readable(p) is how many bytes
+// end, and leaves room for at least one more, unless Out::kStops and
+// stopped() is true after it: then the pass stores nothing more, reads
+// nothing more and ends. readable(p) is how many bytes
 // from p a source may be read: SIZE_MAX, unless Out::kSourcesMayOverlap and
 // p lies below the end of the caller's buffer; format_readable(p), how many
 // bytes from p the output has not written over and will not before they
@@ -87,8 +89,11 @@ using ArgList = ArgListOf<va_list>::type;
 template <class Out>
 inline void put(Out &o, char c)
 {
-    if (address(o.d) == o.end)
+    if (address(o.d) == o.end) {
         o.full();
+        if (Out::kStops && o.stopped())
+            return;
+    }
     *o.d++ = c;
 }
 
@@ -156,6 +161,8 @@ KESTRIX_BOUNDED_COPY uint32_t copy(Out &o, const unsigned char *&from, uint32_t 
             }
         }
         o.full();
+        if (Out::kStops && o.stopped())
+            return '\0';
         d = o.d;
     }
 }

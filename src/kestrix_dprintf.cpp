@@ -1,20 +1,17 @@
 // SPDX-License-Identifier: MIT
 // kestrix_dprintf and kestrix_vdprintf, declared in kestrix_fd.h: hosted
 // POSIX code, unlike the library, and built beside it as
-// kestrix_snprintf.cpp is. Async-signal-safe: no allocation, no lock, no
-// state, and no call but the library's, write(2) and, for output that is
-// empty, fcntl(2).
+// kestrix_snprintf.cpp is. The output goes through kestrix_vbprintf and a
+// buffer on the stack, each piece written with write(2). Async-signal-safe:
+// no allocation, no lock, no state, and no call but kestrix_vbprintf,
+// write(2) and, for output that is empty, fcntl(2).
 #include <errno.h>
 #include <fcntl.h>
-#include <limits.h>
 #include <unistd.h>
 
-#include "bounded.h"
 #include "kestrix_fd.h"
 
 namespace {
-
-using kestrix_bounded::Args;
 
 // Writes the n bytes at p to fd, repeating an interrupted write and
 // continuing a partial one. Returns 0, or the errno of the write that
@@ -54,70 +51,52 @@ int writable(int fd)
     return mode == O_WRONLY || mode == O_RDWR ? 0 : EBADF;
 }
 
-// A full buffer is written when the next byte comes, so output of exactly
-// KESTRIX_FD_BUFFER bytes is still one write. After a failed write the rest
-// is only counted.
 struct Descriptor {
-    static constexpr bool kSourcesMayOverlap = false; // buf is the call's own
-    char *d;
-    uintptr_t end;
     int fd;
-    int error;        // errno of the write that failed; 0 while none has
-    uint64_t written; // bytes before those in buf
-    char buf[KESTRIX_FD_BUFFER];
-
-    static size_t readable(const unsigned char *) { return SIZE_MAX; }
-    static size_t format_readable(const unsigned char *) { return SIZE_MAX; }
-
-    void full()
-    {
-        if (!error)
-            error = write_all(fd, buf, static_cast<size_t>(d - buf));
-        written += static_cast<uint64_t>(d - buf);
-        d = buf;
-    }
+    int error; // errno of the write that failed; 0 while none has
 };
 
-KESTRIX_BOUNDED_ONE_COPY long descriptor(int fd, const char *fmt, Args &args)
+// Each piece: the whole buffer, written when the next byte comes (so
+// output of exactly KESTRIX_FD_BUFFER bytes is still one write), or the
+// rest at the end. A failed write stops the call.
+int32_t write_piece(void *ctx, const char *bytes, size_t len)
 {
-    const int saved = errno;
-    Descriptor o;
-    o.d = o.buf;
-    o.end = kestrix_bounded::address(o.d) + sizeof o.buf;
-    o.fd = fd;
-    o.error = 0;
-    o.written = 0;
-    kestrix_bounded::pass(o, fmt, args);
-    const size_t used = static_cast<size_t>(o.d - o.buf);
-    if (!o.error && used > 0)
-        o.error = write_all(fd, o.buf, used);
-    else if (!o.error && o.written == 0)
-        o.error = writable(fd); // nothing to write: the descriptor is still checked
-    const uint64_t length = o.written + used;
-    if (!o.error && length > static_cast<uint64_t>(LONG_MAX))
-        o.error = EOVERFLOW; // written, but its length is no long
-    if (o.error) {
-        errno = o.error;
+    Descriptor *d = static_cast<Descriptor *>(ctx);
+    d->error = write_all(d->fd, bytes, len);
+    return d->error;
+}
+
+// The result and errno from kestrix_vbprintf's: -1 there with no failed
+// write is output past LONG_MAX, all of it written.
+long finish(long length, Descriptor &d, int saved)
+{
+    if (length == 0)
+        d.error = writable(d.fd); // nothing to write: the descriptor is still checked
+    else if (length < 0 && !d.error)
+        d.error = EOVERFLOW;
+    if (d.error) {
+        errno = d.error;
         return -1;
     }
     errno = saved;
-    return static_cast<long>(length);
+    return length;
 }
 
 } // namespace
 
 extern "C" long kestrix_vdprintf(int fd, const char *fmt, va_list args)
 {
-    Args a(args);
-    return descriptor(fd, fmt, a);
+    const int saved = errno;
+    char buf[KESTRIX_FD_BUFFER];
+    Descriptor d = {fd, 0};
+    return finish(kestrix_vbprintf(write_piece, &d, buf, sizeof buf, fmt, args), d, saved);
 }
 
 extern "C" long kestrix_dprintf(int fd, const char *fmt, ...)
 {
     va_list args;
     va_start(args, fmt);
-    Args a(args);
-    const long result = descriptor(fd, fmt, a);
+    const long result = kestrix_vdprintf(fd, fmt, args);
     va_end(args);
     return result;
 }
@@ -125,7 +104,8 @@ extern "C" long kestrix_dprintf(int fd, const char *fmt, ...)
 extern "C" long kestrix_dprintf_array(int fd, const char *fmt, size_t count, const uint64_t *args,
                                      uint32_t pointers)
 {
-    va_list none; // never read: the arguments are counted
-    Args a(none, args, count, pointers);
-    return descriptor(fd, fmt, a);
+    const int saved = errno;
+    char buf[KESTRIX_FD_BUFFER];
+    Descriptor d = {fd, 0};
+    return finish(kestrix_bprintf_array(write_piece, &d, buf, sizeof buf, fmt, count, args, pointers), d, saved);
 }

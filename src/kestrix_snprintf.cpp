@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// kestrix_snprintf and kestrix_vsnprintf, and the calls with counted
-// arguments behind kestrix_checked.h's macros, declared there.
+// kestrix_snprintf and kestrix_vsnprintf, kestrix_bprintf and
+// kestrix_vbprintf, and the calls with counted arguments behind
+// kestrix_checked.h's macros, declared there.
 // Freestanding like the library, and built beside it rather than into the
 // shared library, which exports the seven functions alone: they live in
 // libkestrix.a and, for programs linked with libkestrix.so, in
@@ -20,6 +21,8 @@ using kestrix_bounded::room;
 // emptied each time it fills, and are only counted.
 struct Bounded {
     static constexpr bool kSourcesMayOverlap = true;
+    static constexpr bool kStops = false;
+    static bool stopped() { return false; }
     char *d;
     uintptr_t end;
     char *nul;         // where the closing NUL goes once the buffer is full
@@ -130,6 +133,112 @@ extern "C" char *kestrix_sprintf_array(char *buf, const char *fmt, size_t count,
     va_list none;
     Args a(none, args, count, pointers);
     return buf + bounded(buf, SIZE_MAX, fmt, a);
+}
+
+namespace {
+
+// Stores into the caller's buffer and hands it to flush each time it is
+// full, when the next byte is due, so that no piece is empty and every
+// piece but the last has the buffer's size. A flush that fails stops the
+// pass: nothing more is stored, read or flushed. The end of the room never
+// moves: the buffer is all of it.
+struct Pieces {
+    static constexpr bool kSourcesMayOverlap = true;
+    static constexpr bool kStops = true;
+    char *d;
+    uintptr_t end;
+    char *buf;
+    kestrix_flush_fn flush;
+    void *ctx;
+    uint64_t flushed; // bytes handed to flush so far
+    bool failed;
+
+    bool stopped() const { return failed; }
+
+    void full()
+    {
+        const size_t n = room(buf, end);
+        if (!failed && flush(ctx, buf, n) == 0) {
+            flushed += n;
+            d = buf;
+        } else {
+            failed = true;
+        }
+    }
+
+    // A source that starts below the buffer's end is read no further than
+    // that end, as for kestrix_snprintf.
+    size_t readable(const unsigned char *p) const
+    {
+        const uintptr_t at = address(p);
+        return at < end ? static_cast<size_t>(end - at) : SIZE_MAX;
+    }
+
+    // The format is read only where the output has not written: until the
+    // first flush, the buffer at and past the output's position; after it,
+    // none of the buffer, every byte of which has been written over.
+    size_t format_readable(const unsigned char *p) const
+    {
+        const uintptr_t at = address(p);
+        if (at >= end || (!flushed && at >= address(d)))
+            return SIZE_MAX;
+        return at < address(buf) ? static_cast<size_t>(address(buf) - at) : 0;
+    }
+};
+
+KESTRIX_BOUNDED_ONE_COPY long pieces(kestrix_flush_fn flush, void *ctx, char *buf, size_t size, const char *fmt,
+                                     Args &args)
+{
+    // A size past the end of the address space reaches only to that end;
+    // a buffer with no byte before it is refused with the null one.
+    const size_t most = buf ? static_cast<size_t>(UINTPTR_MAX - address(buf)) : 0;
+    const size_t usable = size < most ? size : most;
+    if (!usable)
+        return -1;
+    Pieces o;
+    o.d = buf;
+    o.end = address(buf) + usable;
+    o.buf = buf;
+    o.flush = flush;
+    o.ctx = ctx;
+    o.flushed = 0;
+    o.failed = false;
+    kestrix_bounded::pass(o, fmt, args);
+    if (o.failed)
+        return -1;
+    const size_t rest = room(buf, address(o.d));
+    if (rest && flush(ctx, buf, rest) != 0)
+        return -1;
+    const uint64_t length = o.flushed + rest;
+    // Where the length is no long, all of it was flushed all the same.
+    return length <= (~0ul >> 1) ? static_cast<long>(length) : -1;
+}
+
+} // namespace
+
+extern "C" long kestrix_vbprintf(kestrix_flush_fn flush, void *ctx, char *buf, size_t size, const char *fmt,
+                                 va_list args)
+{
+    Args a(args);
+    return pieces(flush, ctx, buf, size, fmt, a);
+}
+
+extern "C" long kestrix_bprintf(kestrix_flush_fn flush, void *ctx, char *buf, size_t size, const char *fmt, ...)
+{
+    va_list args;
+    va_start(args, fmt);
+    Args a(args);
+    const long length = pieces(flush, ctx, buf, size, fmt, a);
+    va_end(args);
+    return length;
+}
+
+extern "C" long kestrix_bprintf_array(kestrix_flush_fn flush, void *ctx, char *buf, size_t size, const char *fmt,
+                                      size_t count, const uint64_t *args, uint32_t pointers)
+{
+    va_list none; // never read: the arguments are counted
+    Args a(none, args, count, pointers);
+    return pieces(flush, ctx, buf, size, fmt, a);
 }
 
 namespace conv = kestrix_conversions;
