@@ -94,9 +94,10 @@ TEST(Interposition, SprintfReachesTheInterposedVfnprintfAndStr)
     EXPECT_EQ(str_calls, 3); // %s, and the digits of %x and %d
 }
 
-// The bounded and descriptor calls make their own digits: a longer
-// kestrix_dec changes nothing of theirs, at any size and at every length
-// around the descriptor's buffer, while the library's own calls take it.
+// The bounded, piecewise and descriptor calls make their own digits: a
+// longer kestrix_dec changes nothing of theirs, at any size and at every
+// length around the descriptor's buffer, while the library's own calls
+// take it.
 TEST(Interposition, BoundedAndDescriptorCallsReachNoInterposedFunction)
 {
     grouping = true;
@@ -122,6 +123,22 @@ TEST(Interposition, BoundedAndDescriptorCallsReachNoInterposedFunction)
                 EXPECT_EQ(out[k], 0x5A) << "byte " << k << " at size " << size;
         if (size)
             EXPECT_EQ(out[8 + kept], '\0');
+    }
+    // Through kestrix_bprintf at every size, each piece the buffer's own.
+    for (size_t size = 1; size <= whole.size() + 2; ++size) {
+        char out[64];
+        std::memset(out, 0x5A, sizeof out);
+        std::string joined;
+        const kestrix_flush_fn join = [](void *ctx, const char *bytes, size_t len) -> int32_t {
+            static_cast<std::string *>(ctx)->append(bytes, len);
+            return 0;
+        };
+        EXPECT_EQ(kestrix_bprintf(join, &joined, out + 8, size, "%u|%d", UINT64_MAX, int64_t{-3}),
+                  static_cast<long>(whole.size()));
+        EXPECT_EQ(joined, whole) << size;
+        for (size_t k = 0; k < sizeof out; ++k)
+            if (k < 8 || k >= 8 + size)
+                EXPECT_EQ(out[k], 0x5A) << "byte " << k << " at size " << size;
     }
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);

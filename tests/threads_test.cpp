@@ -55,9 +55,10 @@ TEST(Threads, ConcurrentCallsAreIndependent)
 
 // One thread ends a 400-byte string after its second byte and restores it,
 // over and over, while this one formats it into 16 bytes between guard
-// bytes and to /dev/null. Each call must see the string whole or ended,
-// never more than the bound: nothing is stored past the 16 bytes, and
-// descriptor output writes no more than its buffer holds. (Under
+// bytes, in pieces through 16 bytes and to /dev/null. Each call must see
+// the string whole or ended, never more than the bound: nothing is stored
+// past the 16 bytes, and descriptor output writes no more than its buffer
+// holds. (Under
 // ThreadSanitizer the race is the point, and would be reported.)
 TEST(Threads, StringChangedByAnotherThreadIsReadOnceUnderTheBound)
 {
@@ -90,12 +91,21 @@ TEST(Threads, StringChangedByAnotherThreadIsReadOnceUnderTheBound)
         char *buf = reinterpret_cast<char *>(raw) + 16;
         const size_t n = kestrix_snprintf(buf, 16, "%s|", arg);
         const long w = kestrix_dprintf(null_fd, "%s|", arg);
+        unsigned char piece[48];
+        std::memset(piece, 0xA5, sizeof piece);
+        const kestrix_flush_fn count = [](void *ctx, const char *, size_t len) -> int32_t {
+            *static_cast<size_t *>(ctx) += len;
+            return 0;
+        };
+        size_t flushed = 0;
+        const long p = kestrix_bprintf(count, &flushed, reinterpret_cast<char *>(piece) + 16, 16, "%s|", arg);
         const bool was_ended = n == 3 && std::strcmp(buf, "ab|") == 0;
         const bool was_whole = n == 401 && std::strcmp(buf, "abxxxxxxxxxxxxx") == 0;
         bool guards = true;
         for (size_t k = 0; k < 16; ++k)
-            guards = guards && raw[k] == 0xA5 && raw[32 + k] == 0xA5;
-        bad += !(was_ended || was_whole) || !guards || (w != 3 && w != 401);
+            guards = guards && raw[k] == 0xA5 && raw[32 + k] == 0xA5 && piece[k] == 0xA5 && piece[32 + k] == 0xA5;
+        bad += !(was_ended || was_whole) || !guards || (w != 3 && w != 401) || (p != 3 && p != 401) ||
+               flushed != static_cast<size_t>(p);
         ended += was_ended, whole += was_whole;
     }
     stop = true;

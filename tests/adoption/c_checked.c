@@ -36,6 +36,7 @@ void words(void)
     KESTRIX_SNPRINTF(line, sizeof line, "%d %s %p", size_, "x", (void *)line);
     KESTRIX_FNPRINTF((kestrix_out_fn)0, line, "%u", 1u);
     KESTRIX_DPRINTF(2, "%s", line);
+    KESTRIX_BPRINTF((kestrix_flush_fn)0, line, line, sizeof line, "%u", 1u);
     (void)KESTRIX_WIDEN("%s", line);
 }
 #undef size
@@ -103,6 +104,21 @@ __attribute__((noinline)) static void junk(uintptr_t a, uintptr_t b, uintptr_t c
 }
 #define JUNK() junk(0x11, 0x13, 0x15, 0x17, 0x19, 0x1B)
 
+/* A flush that appends each piece to a struct text, first lengthening the
+ * string `grow` points to (below), as another thread might. */
+static void grow_once(void);
+static int32_t to_pieces(void *ctx, const char *bytes, size_t len)
+{
+    struct text *t = (struct text *)ctx;
+    grow_once();
+    if (len < sizeof t->buf - t->len) {
+        memcpy(t->buf + t->len, bytes, len);
+        t->len += len;
+    }
+    t->buf[t->len] = '\0';
+    return 0;
+}
+
 static int pipe_fds[2];
 static const char *from_pipe(void)
 {
@@ -112,16 +128,16 @@ static const char *from_pipe(void)
     return buf;
 }
 
-/* The same format and arguments through all four macros, with junk left
+/* The same format and arguments through all five macros, with junk left
  * where arguments go; each must give expected (the arguments are evaluated
- * once per macro). */
+ * once per macro). KESTRIX_BPRINTF goes through 7 bytes. */
 #define CHECK_FORMAT(expected, ...)                                                  \
     do {                                                                             \
-        char s_[512], n_[512];                                                       \
-        struct text t_ = {{0}, 0};                                                   \
+        char s_[512], n_[512], b_[7];                                                \
+        struct text t_ = {{0}, 0}, p_ = {{0}, 0};                                    \
         char *end_;                                                                  \
         size_t len_;                                                                 \
-        long fd_;                                                                    \
+        long fd_, bp_;                                                               \
         JUNK();                                                                      \
         end_ = KESTRIX_SPRINTF(s_, __VA_ARGS__);                                     \
         JUNK();                                                                      \
@@ -130,6 +146,10 @@ static const char *from_pipe(void)
         KESTRIX_FNPRINTF(to_text, &t_, __VA_ARGS__);                                 \
         JUNK();                                                                      \
         fd_ = KESTRIX_DPRINTF(pipe_fds[1], __VA_ARGS__);                             \
+        JUNK();                                                                      \
+        bp_ = KESTRIX_BPRINTF(to_pieces, &p_, b_, sizeof b_, __VA_ARGS__);           \
+        check(!strcmp(p_.buf, (expected)) && bp_ == (long)strlen(p_.buf), __LINE__,  \
+              "KESTRIX_BPRINTF", p_.buf, (expected));                                \
         check(!strcmp(s_, (expected)) && end_ == s_ + strlen(s_), __LINE__,          \
               "KESTRIX_SPRINTF", s_, (expected));                                    \
         check(!strcmp(n_, (expected)) && len_ == strlen(n_), __LINE__,               \
@@ -423,6 +443,31 @@ static void bounded(void)
         got = KESTRIX_SNPRINTF(b, size, fmt, -7);
         check(got == expected && !strcmp(b, want), __LINE__, "a format that runs out at the bound:", b, want);
     }
+    /* In pieces: a source inside the buffer is read no further than its
+     * end; a format, nowhere the output has written over, which after the
+     * first flush is all of the buffer. A %s string that grows at the
+     * first flush is read as each byte is reached. */
+    {
+        char b[8], s[40];
+        struct text t = {{0}, 0};
+        long got;
+        memcpy(b, "ab\0qqqqq", 8);
+        got = KESTRIX_BPRINTF(to_pieces, &t, b, 8, "xx%s", b);
+        check(got == 10 && !strcmp(t.buf, "xxxxxxxxxx"), __LINE__, "%s in the buffer, in pieces", t.buf, "x * 10");
+        t.len = 0;
+        memcpy(b, "%d%s\0qqq", 8);
+        got = KESTRIX_BPRINTF(to_pieces, &t, b, 8, b, 123456789, "never");
+        check(got == 9 && !strcmp(t.buf, "123456789"), __LINE__, "the format in the buffer, in pieces", t.buf,
+              "123456789");
+        t.len = 0;
+        memset(s, 'a', 10);
+        s[10] = '\0';
+        grow = s + 10, grow_to = 20;
+        got = KESTRIX_BPRINTF(to_pieces, &t, b, 8, "%s|", s);
+        check(got == 31 && !strcmp(t.buf, "aaaaaaaaaayyyyyyyyyyyyyyyyyyyy|"), __LINE__, "a string grown at the first flush",
+              t.buf, "a * 10, y * 20, |");
+        grow = NULL;
+    }
     /* Sizes up to SIZE_MAX mean no bound, past the end of memory too. */
     for (i = 0; i < 3; ++i) {
         char b[16];
@@ -695,6 +740,8 @@ void refused(char *buf)
     KESTRIX_SPRINTF(buf, "%d%%%% %%%%%%%%", 1);
 #elif KESTRIX_CASE == 29 /* the size left out, as sprintf would take it */
     KESTRIX_SNPRINTF(buf, "%d", 1);
+#elif KESTRIX_CASE == 30
+    KESTRIX_BPRINTF((kestrix_flush_fn)0, 0, buf, 8, "%d %s", 1, 42);
 #endif
 }
 
