@@ -45,6 +45,15 @@
 //       returns the length the whole output has (without its NUL), so the
 //       output was cut exactly when the result is >= size. buf may be null
 //       when size is 0.
+//   long kestrix::format_pieces(flush, char *buf, std::size_t size, fmt, args...)
+//   long kestrix::format_pieces(flush, char (&array)[N], fmt, args...)
+//       kestrix_bprintf: the output formatted into the buffer and handed to
+//       the callable flush(const char *bytes, std::size_t len) each time the
+//       buffer is full, and the rest at the end; every piece but the last
+//       fills the buffer. flush returns void, or an integer that stops the
+//       call when nonzero (bool is refused, which would read either way).
+//       Returns the output's length, or -1 when flush stopped it or the
+//       buffer has no room.
 //   long kestrix::print(int fd, fmt, args...)
 //       kestrix_dprintf of kestrix_fd.h (where <unistd.h> is): writes to the
 //       file descriptor fd, safe in a signal handler; returns the number of
@@ -487,6 +496,34 @@ long dprintf_to(int fd, const Fmt &fmt, Widened... args)
 }
 #endif
 
+// A flush for kestrix_bprintf: called with the bytes and their count, and
+// returning nothing or an integer, nonzero to stop.
+template <class F, class R = std::invoke_result_t<F &, const char *, std::size_t>>
+concept piece_flush = std::is_void_v<R> || (std::integral<R> && !std::same_as<std::remove_cv_t<R>, bool>);
+
+template <class F>
+std::int32_t call_flush(void *ctx, const char *bytes, std::size_t len)
+{
+    F &f = *static_cast<F *>(ctx);
+    if constexpr (std::is_void_v<std::invoke_result_t<F &, const char *, std::size_t>>) {
+        f(bytes, len);
+        return 0;
+    } else {
+        return f(bytes, len) != 0;
+    }
+}
+
+template <class F, class Fmt, class... Widened>
+long bprintf_to(F &f, char *buf, std::size_t size, const Fmt &fmt, Widened... args)
+{
+    void *ctx = const_cast<void *>(static_cast<const void *>(std::addressof(f)));
+    if (fmt.runtime()) {
+        const std::uint64_t a[] = {args..., 0};
+        return kestrix_bprintf_array(&call_flush<F>, ctx, buf, size, fmt.c_str(), sizeof...(args), a, Fmt::pointers);
+    }
+    return kestrix_bprintf(&call_flush<F>, ctx, buf, size, fmt.c_str(), args...);
+}
+
 template <class Fmt, class... Widened>
 char *format_to_sized(char *buf, std::size_t size, const Fmt &fmt, Widened... args)
 {
@@ -561,6 +598,36 @@ template <class... Args>
 std::size_t format_to_n(char *buf, std::size_t size, format_string<Args...> fmt, const Args &...args)
 {
     return detail::snprintf_to(buf, size, fmt, detail::widen(args)...);
+}
+
+// Formats into buf[0..size) and hands it to flush(bytes, len) each time it
+// is full, and the rest at the end (kestrix_bprintf): no NUL, no piece
+// empty, every piece but the last exactly size bytes. Returns the output's
+// length, or -1 when flush returned nonzero (the call stops there) or size
+// is 0 or buf null.
+template <class F, class... Args>
+    requires detail::piece_flush<F> && detail::scalars<Args...>
+long format_pieces(F &&flush, char *buf, std::size_t size, format_string<Args...> fmt, Args... args)
+{
+    return detail::bprintf_to(flush, buf, size, fmt, detail::widen(args)...);
+}
+template <class F, class... Args>
+    requires detail::piece_flush<F> && (!detail::scalars<Args...>)
+long format_pieces(F &&flush, char *buf, std::size_t size, format_string<Args...> fmt, const Args &...args)
+{
+    return detail::bprintf_to(flush, buf, size, fmt, detail::widen(args)...);
+}
+template <class F, std::size_t N, class... Args>
+    requires detail::piece_flush<F> && detail::scalars<Args...>
+long format_pieces(F &&flush, char (&buf)[N], format_string<Args...> fmt, Args... args)
+{
+    return detail::bprintf_to(flush, buf, N, fmt, detail::widen(args)...);
+}
+template <class F, std::size_t N, class... Args>
+    requires detail::piece_flush<F> && (!detail::scalars<Args...>)
+long format_pieces(F &&flush, char (&buf)[N], format_string<Args...> fmt, const Args &...args)
+{
+    return detail::bprintf_to(flush, buf, N, fmt, detail::widen(args)...);
 }
 
 #ifdef KESTRIX_FD_H

@@ -4,8 +4,8 @@
  * handler.
  *
  * Hosted POSIX code, unlike the library: kestrix_dprintf and
- * kestrix_vdprintf call the library and write(2) (and fcntl(2), for empty
- * output). They are compiled once, beside the library
+ * kestrix_vdprintf are kestrix_vbprintf of kestrix_checked.h with write(2)
+ * as its flush (and fcntl(2), for empty output). They are compiled once, beside the library
  * (src/kestrix_dprintf.cpp), and linked into each program that calls them,
  * as kestrix_checked.h's bounded functions are: from libkestrix.a, or from
  * libkestrix_nonshared.a for a program linked with libkestrix.so. The macro
@@ -30,18 +30,19 @@
  * the buffer has room, as kestrix_snprintf does.
  *
  * They return the number of bytes written, which is the output's length. A
- * write that fails ends the writing: the result is then -1 with errno from
- * that write (EBADF for a fd that is closed or not open for writing, empty
- * output included; EIO for a write that returned 0), and the rest of the
- * output is formatted but not written; how much was written before is not
- * reported. Output longer than LONG_MAX is written, and the result is -1
- * with errno EOVERFLOW. On success errno is what it was before the call,
- * even after an interrupted write.
+ * write that fails stops the call: nothing more is formatted or written,
+ * and the result is -1 with errno from that write (EBADF for a fd that is
+ * closed or not open for writing, empty output included; EIO for a write
+ * that returned 0); how much was written before is not reported. Output
+ * longer than LONG_MAX is written, and the result is -1 with errno
+ * EOVERFLOW. On success errno is what it was before the call, even after
+ * an interrupted write.
  *
  * Async-signal-safe: no allocation, no lock, no state, and no call but
- * write(2) and fcntl(2), not even the library's (its rules are applied in
- * the call's own frame). The whole call stays within 1 KiB of stack on
- * x86-64 and aarch64 when optimised, 2 KiB unoptimised
+ * kestrix_vbprintf, write(2) and fcntl(2), none of the library's seven
+ * (kestrix_vbprintf applies the library's rules in its own frame). The
+ * whole call stays within 1 KiB of stack on x86-64 and aarch64 when
+ * optimised, 2 KiB unoptimised
  * (tests/stack_test.cpp measures it). Arguments are 64 bits each, as for
  * every function of the library: call kestrix_dprintf through
  * KESTRIX_DPRINTF, or pass (int64_t)x, (uint64_t)x or a pointer.

@@ -339,6 +339,33 @@ void test_sinks()
     CHECK_EQ(partial, "123");
 }
 
+// format_pieces: a lambda that returns nothing, one whose nonzero result
+// stops the call, a format made at run time, an object argument, and an
+// exception thrown by the flush, which reaches the caller.
+void test_pieces()
+{
+    std::vector<std::string> pieces;
+    char buf[5];
+    auto keep = [&](const char *bytes, std::size_t len) { pieces.emplace_back(bytes, len); };
+    CHECK(kestrix::format_pieces(keep, buf, "v=%d s=%s", -12, std::string("xyz")) == 11);
+    CHECK(pieces.size() == 3 && pieces[0] == "v=-12" && pieces[1] == " s=xy" && pieces[2] == "z");
+    int calls = 0;
+    auto once = [&](const char *, std::size_t) { return ++calls == 2 ? 1 : 0; };
+    CHECK(kestrix::format_pieces(once, buf, 2, "%u", 123456u) == -1 && calls == 2);
+    pieces.clear();
+    const std::string few = std::string("%s") + "=%x|";
+    CHECK(kestrix::format_pieces(keep, buf, 3, kestrix::runtime_format(few.c_str()), 42) == 26);
+    CHECK(pieces.size() == 9 && pieces[0] == "(no" && pieces[8] == ")|");
+    bool caught = false;
+    try {
+        kestrix::format_pieces([](const char *, std::size_t) { throw std::runtime_error("full"); }, buf, "%s",
+                               "more than five");
+    } catch (const std::runtime_error &) {
+        caught = true;
+    }
+    CHECK(caught);
+}
+
 } // namespace
 
 char unknown_bound[16];
@@ -351,6 +378,7 @@ int main()
     test_format_to();
     test_format_to_n();
     test_sinks();
+    test_pieces();
     std::printf("cpp_interface: %d checks, %d failed\n", checks, failures);
     return failures == 0 ? 0 : 1;
 }
