@@ -101,15 +101,17 @@ configure_file("${PROJECT_SOURCE_DIR}/cmake/kestrix.pc.in"
 install(FILES "${PROJECT_BINARY_DIR}/kestrix.pc"
   DESTINATION "${KESTRIX_INSTALL_PKGCONFIGDIR}")
 
-# kestrix(3), kestrix_snprintf(3) for kestrix_checked.h, kestrix_dprintf(3)
+# kestrix(3), kestrix_snprintf(3) and kestrix_bprintf(3) for kestrix_checked.h, kestrix_dprintf(3)
 # for kestrix_fd.h and kestrix.hpp(3), and for each other name a page that
 # sources its page, so that
 # `man kestrix_sprintf` finds the same text.
 install(FILES "${PROJECT_SOURCE_DIR}/man/kestrix.3" "${PROJECT_SOURCE_DIR}/man/kestrix_snprintf.3"
+  "${PROJECT_SOURCE_DIR}/man/kestrix_bprintf.3"
   "${PROJECT_SOURCE_DIR}/man/kestrix_dprintf.3" "${PROJECT_SOURCE_DIR}/man/kestrix.hpp.3"
   DESTINATION "${CMAKE_INSTALL_MANDIR}/man3")
 foreach(link kestrix.3:str,hex,dec,vfnprintf,fnprintf,sprintf,vsprintf
     kestrix_snprintf.3:vsnprintf,snprintf_array,sprintf_array,fnprintf_array,SNPRINTF,SPRINTF,FNPRINTF,WIDEN,ARG
+    kestrix_bprintf.3:vbprintf,bprintf_array,BPRINTF
     kestrix_dprintf.3:vdprintf,dprintf_array,DPRINTF)
   string(REPLACE ":" ";" link "${link}")
   list(GET link 0 page)

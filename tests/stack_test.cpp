@@ -93,6 +93,36 @@ __attribute__((noinline)) void call_fnprintf()
     asm volatile("" ::: "memory");
 }
 
+// The bounded call and the same output in pieces of 16 bytes, every
+// conversion at its longest (the flush, a leaf, counted with it): in
+// pieces, no deeper than the bounded call.
+#define EVERY_CONVERSION "%d %u %x %p %s %c %q %%", INT64_MIN, UINT64_MAX, UINT64_MAX, uint64_t{1}, "s", uint64_t{'c'}, uint64_t{0}
+__attribute__((noinline)) void call_snprintf()
+{
+    uintptr_t sp;
+    STACK_POINTER(sp);
+    probe->caller_sp = sp;
+    probe->len = kestrix_snprintf(probe->out, 16, EVERY_CONVERSION);
+    asm volatile("" ::: "memory");
+}
+
+int32_t count_piece(void *ctx, const char *, size_t len)
+{
+    static_cast<Probe *>(ctx)->len += len;
+    return 0;
+}
+
+__attribute__((noinline)) void call_bprintf()
+{
+    uintptr_t sp;
+    STACK_POINTER(sp);
+    probe->caller_sp = sp;
+    probe->len = 0;
+    if (kestrix_bprintf(count_piece, probe, probe->out, 16, EVERY_CONVERSION) < 0)
+        probe->len = 0;
+    asm volatile("" ::: "memory");
+}
+
 int null_fd;
 char text[KESTRIX_FD_BUFFER - 9]; // so that the buffer fills inside %d
 __attribute__((noinline)) void call_dprintf()
@@ -157,6 +187,14 @@ TEST(Stack, DeepestChainsStayWithinTheBoundBelowTheCaller)
     const size_t seen_in_sink = p.caller_sp - p.sink_sp;
     const size_t via_user = painted > seen_in_sink ? painted : seen_in_sink;
 
+    p = Probe{};
+    const size_t bounded = deepest_use(call_snprintf);
+    EXPECT_EQ(p.len, 83u);
+    p = Probe{};
+    const size_t pieces = deepest_use(call_bprintf);
+    EXPECT_EQ(p.len, 83u);
+    EXPECT_LE(pieces, bounded);
+
     null_fd = open("/dev/null", O_WRONLY);
     std::memset(text, 'x', sizeof text - 1);
 #ifndef KESTRIX_STACK_FIRST_CALL
@@ -169,13 +207,13 @@ TEST(Stack, DeepestChainsStayWithinTheBoundBelowTheCaller)
 
     std::printf("stack bytes below the caller (%s): kestrix_sprintf -> buffer sink %zu; "
                 "kestrix_fnprintf %%d INT64_MIN -> user sink %zu (%zu seen from inside the sink); "
-                "kestrix_dprintf %zu\n",
+                "kestrix_dprintf %zu; kestrix_snprintf %zu, kestrix_bprintf %zu\n",
 #if defined(__x86_64__)
                 "x86-64",
 #else
                 "aarch64",
 #endif
-                via_buffer, via_user, seen_in_sink, via_fd);
+                via_buffer, via_user, seen_in_sink, via_fd, bounded, pieces);
     RecordProperty("stack_bytes_sprintf", static_cast<int>(via_buffer));
     RecordProperty("stack_bytes_fnprintf", static_cast<int>(via_user));
     EXPECT_LE(via_buffer, kLimit);

@@ -179,6 +179,7 @@ if(MODE STREQUAL "install")
       "${lib}/cmake/kestrix/kestrixTargets.cmake" "${lib}/pkgconfig/kestrix.pc"
       "${prefix}/${MANDIR}/man3/kestrix.3" "${prefix}/${MANDIR}/man3/kestrix_vfnprintf.3"
       "${prefix}/${MANDIR}/man3/kestrix_snprintf.3" "${prefix}/${MANDIR}/man3/KESTRIX_SNPRINTF.3"
+      "${prefix}/${MANDIR}/man3/kestrix_bprintf.3" "${prefix}/${MANDIR}/man3/KESTRIX_BPRINTF.3"
       "${prefix}/${MANDIR}/man3/kestrix.hpp.3")
     if(NOT EXISTS "${f}" OR IS_SYMLINK "${f}")
       fail("not installed as a file: ${f}")
