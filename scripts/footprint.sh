@@ -129,7 +129,8 @@ echo "|---|---:|---:|---:|"
 declare -A image
 for t in cortex-m0 cortex-m3 rv32imac; do image[$t]=$(firmware_sizes $t "$out/firmware/$t"); done
 k=1
-for what in "\`KESTRIX_SNPRINTF\` alone" "\`KESTRIX_FNPRINTF\` alone (a sink)" "both, and \`KESTRIX_SPRINTF\`"; do
+for what in "\`KESTRIX_SNPRINTF\` alone" "\`KESTRIX_FNPRINTF\` alone (a sink)" "both, and \`KESTRIX_SPRINTF\`" \
+    "\`KESTRIX_BPRINTF\` alone (16 bytes, a flush)"; do
   row="| $what |"
   for t in cortex-m0 cortex-m3 rv32imac; do row="$row $(echo ${image[$t]} | cut -d' ' -f$k) |"; done
   echo "$row"

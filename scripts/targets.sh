@@ -129,7 +129,7 @@ caller_text() { # OBJECT
 # with the library's flags into an archive, the program linked against it
 # and libgcc with --gc-sections. Prints the .text each image adds to the
 # one with no call (image 0): KESTRIX_SNPRINTF alone, KESTRIX_FNPRINTF
-# alone, and both with KESTRIX_SPRINTF.
+# alone, both with KESTRIX_SPRINTF, and KESTRIX_BPRINTF alone.
 firmware_limits=$root/tests/freestanding/firmware.limits
 firmware_sizes() { # TARGET DIR
   select_target "$1"
@@ -143,7 +143,7 @@ firmware_sizes() { # TARGET DIR
   done
   rm -f "$dir/libkestrix.a"
   "${tools}ar" rcs "$dir/libkestrix.a" "$dir/kestrix.o" "$dir/kestrix_snprintf.o"
-  for i in 0 1 2 3; do
+  for i in 0 1 2 3 4; do
     # shellcheck disable=SC2086
     "${tools}gcc" $tflags -std=c11 -Os -ffunction-sections -fdata-sections -ffreestanding -fno-pie -no-pie \
       -nostdlib -static -Wall -Wextra -Werror -I"$root/include" -DFIRMWARE_IMAGE=$i \
@@ -161,13 +161,16 @@ firmware_check() {
   local t sizes limits k got want bad=0
   for t in cortex-m0 cortex-m3 rv32imac; do
     sizes=($(firmware_sizes $t "$out/firmware/$t"))
-    limits=($(awk -v t=$t '$1 == t {print $2, $3, $4}' "$firmware_limits"))
-    [ ${#limits[@]} -eq 3 ] || { echo "no limits for $t in $firmware_limits"; return 1; }
-    for k in 0 1 2; do
+    limits=($(awk -v t=$t '$1 == t {print $2, $3, $4, $5}' "$firmware_limits"))
+    [ ${#limits[@]} -eq 4 ] || { echo "no limits for $t in $firmware_limits"; return 1; }
+    for k in 0 1 2 3; do
       got=${sizes[$k]} want=${limits[$k]}
       echo "$t image $((k + 1)): $got bytes of .text, limit $want"
       [ "$got" -le "$want" ] || bad=1
     done
+    # The buffer and flush cost at most 64 bytes over the bounded call.
+    echo "$t: KESTRIX_BPRINTF alone is $((sizes[3] - sizes[0])) bytes over KESTRIX_SNPRINTF alone, at most 64"
+    [ $((sizes[3] - sizes[0])) -le 64 ] || bad=1
   done
   [ $bad -eq 0 ]
 }

@@ -8,6 +8,7 @@
  *   1  KESTRIX_SNPRINTF alone
  *   2  KESTRIX_FNPRINTF alone, with a sink
  *   3  both, and KESTRIX_SPRINTF
+ *   4  KESTRIX_BPRINTF alone, through 16 bytes, with a flush
  * The arguments are read through volatile objects, so that no call is made
  * at compile time and every image reads the same ones. */
 #include <kestrix_checked.h>
@@ -19,6 +20,13 @@ static volatile uint32_t mask = 0xBEEF;
 static volatile char letter = 'k';
 __attribute__((unused)) static char line[64];
 static volatile int32_t last;
+
+__attribute__((unused)) static int32_t flush(void *ctx, const char *bytes, size_t len)
+{
+    (void)ctx;
+    last = bytes[len - 1];
+    return 0;
+}
 
 __attribute__((unused)) static void sink(void *ctx, int32_t c)
 {
@@ -40,6 +48,9 @@ void firmware_start(void)
 #endif
 #if FIRMWARE_IMAGE == 3
     last = (int32_t)(KESTRIX_SPRINTF(line, "%s %d %u %x %p %c", s, d, u, x, (void *)line, c) - line);
+#endif
+#if FIRMWARE_IMAGE == 4
+    last = (int32_t)KESTRIX_BPRINTF(flush, 0, line, 16, "%s %d %u %x %p %c", s, d, u, x, (void *)line, c);
 #endif
 #if FIRMWARE_IMAGE == 0
     last = (int32_t)(uintptr_t)s + d + (int32_t)(u + x) + c;
