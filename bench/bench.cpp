@@ -10,12 +10,18 @@
 // kestrix_checked.h as well, into a buffer it fits and into one that cuts
 // it, beside the host's snprintf and stbsp_snprintf; and through
 // KESTRIX_DPRINTF of kestrix_fd.h beside the host's dprintf, to /dev/null.
+// The pieces case copies the log line out as a UART driver or a ring
+// buffer would: KESTRIX_BPRINTF through a 64-byte buffer and a flush that
+// copies each piece, beside stbsp_vsprintfcb with the same copying
+// callback (which gets pieces of up to 512 bytes) and kestrix_fnprintf with
+// a sink that stores each character.
 #include <benchmark/benchmark.h>
 
 #define STB_SPRINTF_IMPLEMENTATION
 #include <stb_sprintf.h>
 
 #include <kestrix.h>
+#include <kestrix_checked.h>
 
 #include "cases.h"
 
@@ -201,6 +207,65 @@ void s_sink(Counter &k, size_t i)
 }
 using SinkFn = void (*)(Counter &, size_t);
 
+// The pieces case: each piece copied to `out`, where the line ends up.
+struct Copied {
+    char out[256];
+    size_t n = 0;
+};
+int32_t copy_piece(void *ctx, const char *bytes, size_t len)
+{
+    auto *c = static_cast<Copied *>(ctx);
+    std::memcpy(c->out + c->n, bytes, len);
+    c->n += len;
+    return 0;
+}
+kestrix_flush_fn volatile kCopy = copy_piece;
+char *stb_copy(const char *buf, void *user, int len)
+{
+    copy_piece(user, buf, static_cast<size_t>(len));
+    return const_cast<char *>(buf);
+}
+void store(void *ctx, int32_t c)
+{
+    auto *k = static_cast<Copied *>(ctx);
+    k->out[k->n++] = static_cast<char>(c);
+}
+kestrix_out_fn volatile kStore = store;
+extern "C" long bench_log_pieces(kestrix_flush_fn flush, void *ctx, char *buf, size_t size, const char *fmt,
+                                 uint64_t counter, const char *name, int64_t value, uint64_t addr, uint64_t flags);
+constexpr size_t kPiece = 64;
+void k_pieces(Copied &c, size_t i)
+{
+    char buf[kPiece];
+    c.n = 0;
+    bench_log_pieces(opaque(kCopy), &c, buf, sizeof buf, opaque(kLog), in.counter[i], in.name[i],
+                     static_cast<i64>(in.v[i]), in.addr[i], in.flags[i]);
+}
+void stb_pieces_cb(Copied *c, const char *f, ...)
+{
+    char tmp[STB_SPRINTF_MIN];
+    va_list ap;
+    va_start(ap, f);
+    stbsp_vsprintfcb(stb_copy, c, tmp, f, ap);
+    va_end(ap);
+}
+void s_pieces(Copied &c, size_t i)
+{
+    c.n = 0;
+    stb_pieces_cb(&c, opaque(kLogHost), static_cast<unsigned long long>(in.counter[i]), in.name[i],
+                  static_cast<long long>(in.v[i]), static_cast<unsigned long long>(in.addr[i]),
+                  hex_digits(in.flags[i]), static_cast<unsigned long long>(in.flags[i]));
+}
+void fn_pieces(Copied &c, size_t i)
+{
+    c.n = 0;
+    kestrix_fnprintf(opaque(kStore), &c, opaque(kLog), in.counter[i], in.name[i], in.v[i], in.addr[i], in.flags[i]);
+}
+using PiecesFn = void (*)(Copied &, size_t);
+constexpr int kPiecesPeers = 3;
+const PiecesFn pieces_fns[kPiecesPeers] = {k_pieces, s_pieces, fn_pieces};
+const char *const pieces_names[kPiecesPeers] = {"kestrix", "stb", "fnprintf"};
+
 // Each case's formatters, in the order of peers[]; a null one is left out.
 constexpr int kPeers = 6;
 struct Case {
@@ -267,6 +332,14 @@ bool outputs_agree()
             std::fprintf(stderr, "fd case differs at %zu\n", i);
             ok = false;
         }
+        for (int p = 0; p < kPiecesPeers; ++p) {
+            Copied c;
+            pieces_fns[p](c, i);
+            if (std::string(c.out, c.n) != preformatted[i] && ok) {
+                std::fprintf(stderr, "pieces/%s differs at %zu\n", pieces_names[p], i);
+                ok = false;
+            }
+        }
         Counter a, b, s;
         k_sink(a, i);
         floor_sink(b, i);
@@ -320,6 +393,18 @@ void run_sink(benchmark::State &st, SinkFn f)
         i = (i + 1) & (kValues - 1);
     }
     benchmark::DoNotOptimize(k);
+}
+
+void run_pieces(benchmark::State &st, PiecesFn f)
+{
+    Copied c;
+    size_t i = 0;
+    for (auto _ : st) {
+        f(c, i);
+        benchmark::DoNotOptimize(c);
+        benchmark::ClobberMemory();
+        i = (i + 1) & (kValues - 1);
+    }
 }
 
 // Collects the fastest repetition's CPU time of each benchmark while
@@ -409,6 +494,15 @@ void print_ratios(const std::map<std::string, double> &t)
         std::printf("\n| log line to /dev/null | ns | ratio to KESTRIX_DPRINTF |\n|---|---:|---:|\n"
                     "| KESTRIX_DPRINTF | %.1f | 1.00 |\n| dprintf | %.1f | %.2f |\n",
                     fd, get("fd/dprintf"), get("fd/dprintf") / fd);
+    const double pk = get("pieces/kestrix");
+    if (pk != 0) {
+        std::printf("\n| log line, pieces copied out | ns | ratio to KESTRIX_BPRINTF |\n|---|---:|---:|\n");
+        std::printf("| KESTRIX_BPRINTF, %zu-byte buffer, a copying flush | %.1f | 1.00 |\n", kPiece, pk);
+        std::printf("| stbsp_vsprintfcb, the same copying callback | %.1f | %.2f |\n", get("pieces/stb"),
+                    get("pieces/stb") / pk);
+        std::printf("| kestrix_fnprintf, a sink storing each character | %.1f | %.2f |\n", get("pieces/fnprintf"),
+                    get("pieces/fnprintf") / pk);
+    }
     const double k = get("sink/kestrix");
     if (k == 0)
         return;
@@ -444,6 +538,8 @@ int main(int argc, char **argv)
     add("log/KESTRIX_SPRINTF", run_buffer, k_log_macro);
     add("fd/kestrix", run_fd, kd_log);
     add("fd/dprintf", run_fd, hd_log);
+    for (int p = 0; p < kPiecesPeers; ++p)
+        add(std::string("pieces/") + pieces_names[p], run_pieces, pieces_fns[p]);
     add("sink/kestrix", run_sink, k_sink);
     add("sink/floor", run_sink, floor_sink);
     add("sink/stb", run_sink, s_sink);

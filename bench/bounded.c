@@ -1,7 +1,8 @@
 /* SPDX-License-Identifier: MIT */
 /* The log line through kestrix_checked.h and kestrix_fd.h, compiled as C as
  * a C caller would: the macros widen each argument; KESTRIX_SNPRINTF bounds
- * the output and KESTRIX_DPRINTF writes it to a file descriptor. */
+ * the output, KESTRIX_BPRINTF hands it to a flush in pieces and
+ * KESTRIX_DPRINTF writes it to a file descriptor. */
 #include <kestrix_fd.h>
 
 size_t bench_log_bounded(char *buf, size_t size, const char *fmt, uint64_t counter, const char *name,
@@ -11,6 +12,14 @@ char *bench_log_macro(char *buf, const char *fmt, uint64_t counter, const char *
                       uint64_t flags);
 long bench_log_fd(int fd, const char *fmt, uint64_t counter, const char *name, int64_t value, uint64_t addr,
                   uint64_t flags);
+long bench_log_pieces(kestrix_flush_fn flush, void *ctx, char *buf, size_t size, const char *fmt, uint64_t counter,
+                      const char *name, int64_t value, uint64_t addr, uint64_t flags);
+
+long bench_log_pieces(kestrix_flush_fn flush, void *ctx, char *buf, size_t size, const char *fmt, uint64_t counter,
+                      const char *name, int64_t value, uint64_t addr, uint64_t flags)
+{
+    return KESTRIX_BPRINTF(flush, ctx, buf, size, fmt, counter, name, value, addr, flags);
+}
 
 size_t bench_log_bounded(char *buf, size_t size, const char *fmt, uint64_t counter, const char *name,
                          int64_t value, uint64_t addr, uint64_t flags)

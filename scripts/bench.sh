@@ -5,7 +5,8 @@
 # Prints every run, then the tables of ratios from this one run (each time
 # the fastest of its repetitions): the unbounded calls, the bounded call
 # into a buffer the line fits and one that cuts it, KESTRIX_DPRINTF beside
-# the host's dprintf to /dev/null, and the sink case.
+# the host's dprintf to /dev/null, the pieces case (KESTRIX_BPRINTF beside
+# stbsp_vsprintfcb and kestrix_fnprintf, each piece copied out) and the sink case.
 #
 # usage: scripts/bench.sh [BENCHMARK FLAGS...]
 #   default flags: --benchmark_repetitions=9 --benchmark_min_time=0.1

@@ -148,21 +148,20 @@ struct Pieces {
     char *d;
     uintptr_t end;
     char *buf;
-    kestrix_flush_fn flush;
+    kestrix_flush_fn flush; // null once a flush has failed
     void *ctx;
     uint64_t flushed; // bytes handed to flush so far
-    bool failed;
 
-    bool stopped() const { return failed; }
+    bool stopped() const { return !flush; }
 
     void full()
     {
         const size_t n = room(buf, end);
-        if (!failed && flush(ctx, buf, n) == 0) {
+        if (flush && flush(ctx, buf, n) == 0) {
             flushed += n;
             d = buf;
         } else {
-            failed = true;
+            flush = nullptr;
         }
     }
 
@@ -202,9 +201,8 @@ KESTRIX_BOUNDED_ONE_COPY long pieces(kestrix_flush_fn flush, void *ctx, char *bu
     o.flush = flush;
     o.ctx = ctx;
     o.flushed = 0;
-    o.failed = false;
     kestrix_bounded::pass(o, fmt, args);
-    if (o.failed)
+    if (!o.flush)
         return -1;
     const size_t rest = room(buf, address(o.d));
     if (rest && flush(ctx, buf, rest) != 0)
