@@ -48,12 +48,20 @@
 
 // Where a 64-bit byte swap is one instruction and words are little-endian,
 // the bounded pass makes hex digits eight at a time in a register (the
-// library's emitters and other targets keep conv::hex).
+// library's emitters and other targets keep conv::hex); on x86-64, where
+// an unaligned word may be loaded and stored as well, it copies a
+// conversion's text a word at a time (under aarch64's -mstrict-align the
+// compiler would call memcpy for one, and GCC does not say which applies).
 #if !defined(__OPTIMIZE_SIZE__) && (defined(__x86_64__) || defined(__aarch64__)) && \
     defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
 #define KESTRIX_BOUNDED_HEX_WORDS 1
 #else
 #define KESTRIX_BOUNDED_HEX_WORDS 0
+#endif
+#if !defined(__OPTIMIZE_SIZE__) && defined(__x86_64__)
+#define KESTRIX_BOUNDED_COPY_WORDS 1
+#else
+#define KESTRIX_BOUNDED_COPY_WORDS 0
 #endif
 
 namespace kestrix_bounded {
@@ -177,7 +185,7 @@ KESTRIX_BOUNDED_COPY uint32_t copy(Out &o, const unsigned char *&from, uint32_t 
     }
 }
 
-#if !defined(__OPTIMIZE_SIZE__)
+#if KESTRIX_BOUNDED_COPY_WORDS
 // n bytes from p to d, 1 to 8 at a time: 8 or 4 bytes load and store as
 // one word, the last word ending at the last byte (so a byte may be stored
 // twice, with its own value), and every store lies in d[0..n). p never
@@ -209,10 +217,18 @@ KESTRIX_INLINE void words(char *d, const char *p, size_t n)
 template <class Out>
 inline void append(Out &o, const char *p, size_t n)
 {
-#if !defined(__OPTIMIZE_SIZE__)
+#if KESTRIX_BOUNDED_COPY_WORDS
     if (room(o.d, o.end) >= n) {
         words(o.d, p, n);
         o.d += n;
+        return;
+    }
+#elif !defined(__OPTIMIZE_SIZE__)
+    if (room(o.d, o.end) >= n) {
+        char *d = o.d;
+        for (; n; --n)
+            *d++ = *p++;
+        o.d = d;
         return;
     }
 #endif
@@ -231,7 +247,11 @@ struct Convert {
     // stored in pairs at even offsets from the end. 16 hex digits fit too,
     // as two aligned words before the end.
     static_assert(conv::kHexDigits <= conv::kDecimalDigits, "a hexadecimal conversion fits the text");
-    alignas(8) char text[conv::kDecimalDigits + 4];
+    // The hex words are stored through `words`, read back as `text`.
+    union {
+        char text[conv::kDecimalDigits + 4];
+        uint64_t words[3];
+    };
 
     char *end() { return text + sizeof text; }
 
@@ -265,12 +285,9 @@ struct Convert {
 #if KESTRIX_BOUNDED_HEX_WORDS
         // As conv::hex: the low nbytes bytes, nbytes outside 1..8 taken as 8.
         const uint32_t n = static_cast<uint32_t>(nbytes) - 1u < 8u ? static_cast<uint32_t>(nbytes) : 8u;
-        const uint64_t low = hex_word(static_cast<uint32_t>(v));
-        __builtin_memcpy(end() - 8, &low, 8);
-        if (n > 4) {
-            const uint64_t high = hex_word(static_cast<uint32_t>(v >> 32));
-            __builtin_memcpy(end() - 16, &high, 8);
-        }
+        words[2] = hex_word(static_cast<uint32_t>(v));
+        if (n > 4)
+            words[1] = hex_word(static_cast<uint32_t>(v >> 32));
         return end() - 2 * n;
 #else
         return conv::hex(end(), v, nbytes);
