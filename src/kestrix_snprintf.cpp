@@ -14,6 +14,173 @@ namespace {
 using kestrix_bounded::Args;
 using kestrix_bounded::address;
 using kestrix_bounded::room;
+namespace conv = kestrix_conversions;
+
+#if defined(__OPTIMIZE_SIZE__)
+// Optimised for size, one walk of the format serves every call here, the
+// bounded ones and kestrix_fnprintf_array alike. The format and each %s
+// string are read one byte at a time, and each byte goes to the walk's
+// sink as it is made: for kestrix_fnprintf_array the caller's, for the
+// bounded calls store(), which stores it while the buffer has room and
+// counts it. Each conversion is made by the emitters the walk is given:
+// kestrix_fnprintf_array gives the library's, through their exported
+// names; the bounded calls give their own (bounded_dec, bounded_hex and
+// bounded_str below), which reach no function of the library. The bounds
+// are those of the pass in bounded.h, kept the same way: the buffer's end
+// as an address, sources read no further than the buffer's end, the format
+// no further than the output has left unwritten.
+struct Emitters {
+    void (*dec)(kestrix_out_fn, void *, uint64_t, int32_t);
+    void (*hex)(kestrix_out_fn, void *, uint64_t, int32_t);
+    void (*str)(kestrix_out_fn, void *, const char *);
+};
+
+struct Small {
+    const unsigned char *p; // the format's next byte
+    size_t left;            // bytes of the format that may still be read
+    kestrix_out_fn out;     // where each byte goes, with ctx
+    void *ctx;
+    Emitters emit;
+    char *d;                // where the next byte is stored; it stays at end once the buffer is full
+    uintptr_t end;          // where the closing NUL goes
+    uintptr_t start;        // the buffer's address
+    uintptr_t limit;        // the buffer's end, or 0 when there is no buffer
+    size_t length;          // bytes made, up to SIZE_MAX
+
+    void put(uint32_t c) { out(ctx, static_cast<int32_t>(c)); }
+
+    // As Bounded's below: a source that starts below the buffer's end is
+    // read no further than that end, and the format not where the output
+    // has written (below the buffer, not past its start).
+    size_t readable(const unsigned char *q) const
+    {
+        const uintptr_t at = address(q);
+        return at < limit ? static_cast<size_t>(limit - at) : SIZE_MAX;
+    }
+    size_t format_readable(const unsigned char *q) const
+    {
+        const uintptr_t at = address(q);
+        if (at >= limit || at >= address(d))
+            return SIZE_MAX;
+        return at < start ? static_cast<size_t>(start - at) : 0;
+    }
+};
+
+// Puts the bytes from `from` up to the first NUL or stop byte, reading at
+// most `left`; returns that byte, or NUL when `left` ran out first.
+KESTRIX_BOUNDED_ONE_COPY uint32_t copy(Small &o, const unsigned char *&from, uint32_t stop, size_t &left)
+{
+    for (;; ++from, --left) {
+        if (!left)
+            return '\0';
+        const uint32_t c = *from;
+        if (c == '\0' || c == stop)
+            return c;
+        o.put(c);
+    }
+}
+
+// The format's text up to its next conversion that takes an argument,
+// whose letter it returns; 0 at the end (a lone '%' there included).
+KESTRIX_BOUNDED_ONE_COPY uint32_t next(Small &o)
+{
+    for (;;) {
+        const size_t unwritten = o.format_readable(o.p);
+        if (unwritten < o.left)
+            o.left = unwritten;
+        if (copy(o, o.p, '%', o.left) == '\0' || o.left < 2)
+            return 0;
+        const uint32_t letter = o.p[1];
+        if (letter == '\0')
+            return 0;
+        o.p += 2;
+        o.left -= 2;
+        if (letter != '%')
+            return letter;
+        o.put('%');
+    }
+}
+
+// The conversion table of conversions.h applied through the walk's
+// emitters; %c and an unknown letter go straight to its sink.
+struct Through {
+    Small &o;
+    KESTRIX_INLINE void dec(uint64_t v, int32_t is_signed) { return o.emit.dec(o.out, o.ctx, v, is_signed); }
+    KESTRIX_INLINE void hex(uint64_t v, int32_t nbytes) { return o.emit.hex(o.out, o.ctx, v, nbytes); }
+    KESTRIX_INLINE void str(const char *s) { return o.emit.str(o.out, o.ctx, s); }
+    KESTRIX_INLINE void chr(int32_t c) { return o.out(o.ctx, c); }
+    KESTRIX_INLINE void unknown() { return o.put('?'); }
+};
+
+KESTRIX_BOUNDED_ONE_COPY void walk(Small &o, Args &args)
+{
+    Through t{o};
+    while (const uint32_t letter = next(o)) {
+        uint64_t v;
+        if (args.next(v, letter))
+            conv::apply(t, letter, v);
+        else
+            t.str(conv::kMissing);
+    }
+}
+
+// The bounded calls' sink and emitters; ctx is the walk's Small. A string
+// of the caller's is copied where it lies; the digits are made on the
+// stack, which the caller's buffer does not overlap, and copied from there.
+void store(void *ctx, int32_t c)
+{
+    Small &o = *static_cast<Small *>(ctx);
+    if (address(o.d) != o.end)
+        *o.d++ = static_cast<char>(c);
+    o.length += o.length != SIZE_MAX;
+}
+
+void bounded_str(kestrix_out_fn, void *ctx, const char *s)
+{
+    Small &o = *static_cast<Small *>(ctx);
+    const unsigned char *q = conv::string(s);
+    size_t left = o.readable(q);
+    copy(o, q, '\0', left);
+}
+
+void bounded_dec(kestrix_out_fn out, void *ctx, uint64_t v, int32_t is_signed)
+{
+    conv::dec_then(out, ctx, v, is_signed, bounded_str);
+}
+
+void bounded_hex(kestrix_out_fn out, void *ctx, uint64_t v, int32_t nbytes)
+{
+    conv::hex_then(out, ctx, v, nbytes, bounded_str);
+}
+
+KESTRIX_BOUNDED_ONE_COPY size_t bounded(char *buf, size_t size, const char *fmt, Args &args)
+{
+    Small o;
+    o.out = store;
+    o.ctx = &o;
+    o.emit.dec = bounded_dec;
+    o.emit.hex = bounded_hex;
+    o.emit.str = bounded_str;
+    o.length = 0;
+    o.d = buf;
+    o.start = address(buf);
+    o.end = o.start;
+    o.limit = 0;
+    if (size) {
+        const size_t most = static_cast<size_t>(UINTPTR_MAX - o.start);
+        const size_t usable = size - 1 < most ? size - 1 : most;
+        o.end = o.start + usable;
+        o.limit = o.end + (usable < most);
+    }
+    o.p = reinterpret_cast<const unsigned char *>(fmt);
+    o.left = o.readable(o.p);
+    walk(o, args);
+    if (o.limit)
+        *o.d = '\0';
+    return o.length;
+}
+
+#else
 
 // Stores while the buffer has room for a byte and the closing NUL; past
 // that (or from the start, when size is 0), bytes go to `spill`, which is
@@ -98,6 +265,8 @@ KESTRIX_BOUNDED_ONE_COPY size_t bounded(char *buf, size_t size, const char *fmt,
     return length < SIZE_MAX ? static_cast<size_t>(length) : SIZE_MAX;
 }
 
+#endif
+
 } // namespace
 
 extern "C" size_t kestrix_vsnprintf(char *buf, size_t size, const char *fmt, va_list args)
@@ -132,8 +301,6 @@ extern "C" char *kestrix_sprintf_array(char *buf, const char *fmt, size_t count,
     return buf + bounded(buf, SIZE_MAX, fmt, a);
 }
 
-namespace conv = kestrix_conversions;
-
 // Through a caller's sink there is no bound to keep, and the library's own
 // emitters make each conversion, as for kestrix_fnprintf: each character
 // reaches the sink as it is made, and an interposed emitter takes their
@@ -141,6 +308,24 @@ namespace conv = kestrix_conversions;
 extern "C" void kestrix_fnprintf_array(kestrix_out_fn out, void *ctx, const char *fmt, size_t count,
                                        const uint64_t *args, uint32_t pointers)
 {
+#if defined(__OPTIMIZE_SIZE__)
+    // The bounded calls' walk, every byte to the caller's sink as it is
+    // made and each conversion by the library's emitters. With no buffer,
+    // nothing bounds the reading.
+    Small o;
+    o.p = reinterpret_cast<const unsigned char *>(fmt);
+    o.left = SIZE_MAX;
+    o.out = out;
+    o.ctx = ctx;
+    o.emit.dec = kestrix_dec;
+    o.emit.hex = kestrix_hex;
+    o.emit.str = kestrix_str;
+    o.d = nullptr;
+    o.limit = 0;
+    va_list none;
+    Args a(none, args, count, pointers);
+    walk(o, a);
+#else
     conv::Emit e = {out, ctx};
     for (const unsigned char *p = reinterpret_cast<const unsigned char *>(fmt);; p += 2) {
         uint32_t c;
@@ -164,4 +349,5 @@ extern "C" void kestrix_fnprintf_array(kestrix_out_fn out, void *ctx, const char
             conv::apply(e, letter, v);
         }
     }
+#endif
 }
