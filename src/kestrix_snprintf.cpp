@@ -82,7 +82,7 @@ KESTRIX_BOUNDED_ONE_COPY uint32_t copy(Small &o, const unsigned char *&from, uin
 
 // The format's text up to its next conversion that takes an argument,
 // whose letter it returns; 0 at the end (a lone '%' there included).
-KESTRIX_BOUNDED_ONE_COPY uint32_t next(Small &o)
+KESTRIX_INLINE uint32_t next(Small &o)
 {
     for (;;) {
         const size_t unwritten = o.format_readable(o.p);
@@ -105,8 +105,18 @@ KESTRIX_BOUNDED_ONE_COPY uint32_t next(Small &o)
 // emitters; %c and an unknown letter go straight to its sink.
 struct Through {
     Small &o;
-    KESTRIX_INLINE void dec(uint64_t v, int32_t is_signed) { return o.emit.dec(o.out, o.ctx, v, is_signed); }
-    KESTRIX_INLINE void hex(uint64_t v, int32_t nbytes) { return o.emit.hex(o.out, o.ctx, v, nbytes); }
+    KESTRIX_INLINE void dec(uint64_t v, int32_t is_signed)
+    {
+        if (!o.emit.dec)
+            return conv::dec_then(o.out, o.ctx, v, is_signed, o.emit.str);
+        return o.emit.dec(o.out, o.ctx, v, is_signed);
+    }
+    KESTRIX_INLINE void hex(uint64_t v, int32_t nbytes)
+    {
+        if (!o.emit.hex)
+            return conv::hex_then(o.out, o.ctx, v, nbytes, o.emit.str);
+        return o.emit.hex(o.out, o.ctx, v, nbytes);
+    }
     KESTRIX_INLINE void str(const char *s) { return o.emit.str(o.out, o.ctx, s); }
     KESTRIX_INLINE void chr(int32_t c) { return o.out(o.ctx, c); }
     KESTRIX_INLINE void unknown() { return o.put('?'); }
@@ -143,23 +153,14 @@ void bounded_str(kestrix_out_fn, void *ctx, const char *s)
     copy(o, q, '\0', left);
 }
 
-void bounded_dec(kestrix_out_fn out, void *ctx, uint64_t v, int32_t is_signed)
-{
-    conv::dec_then(out, ctx, v, is_signed, bounded_str);
-}
-
-void bounded_hex(kestrix_out_fn out, void *ctx, uint64_t v, int32_t nbytes)
-{
-    conv::hex_then(out, ctx, v, nbytes, bounded_str);
-}
 
 KESTRIX_BOUNDED_ONE_COPY size_t bounded(char *buf, size_t size, const char *fmt, Args &args)
 {
     Small o;
     o.out = store;
     o.ctx = &o;
-    o.emit.dec = bounded_dec;
-    o.emit.hex = bounded_hex;
+    o.emit.dec = nullptr;
+    o.emit.hex = nullptr;
     o.emit.str = bounded_str;
     o.length = 0;
     o.d = buf;
