@@ -17,37 +17,23 @@ using kestrix_bounded::room;
 namespace conv = kestrix_conversions;
 
 #if defined(__OPTIMIZE_SIZE__)
-// Optimised for size, one walk of the format serves every call here, the
-// bounded ones and kestrix_fnprintf_array alike. The format and each %s
-// string are read one byte at a time, and each byte goes to the walk's
-// sink as it is made: for kestrix_fnprintf_array the caller's, for the
-// bounded calls store(), which stores it while the buffer has room and
-// counts it. Each conversion is made by the emitters the walk is given:
-// kestrix_fnprintf_array gives the library's, through their exported
-// names; the bounded calls give their own (bounded_dec, bounded_hex and
-// bounded_str below), which reach no function of the library. The bounds
-// are those of the pass in bounded.h, kept the same way: the buffer's end
-// as an address, sources read no further than the buffer's end, the format
-// no further than the output has left unwritten.
-struct Emitters {
-    void (*dec)(kestrix_out_fn, void *, uint64_t, int32_t);
-    void (*hex)(kestrix_out_fn, void *, uint64_t, int32_t);
-    void (*str)(kestrix_out_fn, void *, const char *);
-};
-
+// Optimised for size, the bounded calls walk the format one byte at a time:
+// each byte of the format's text and of a %s string is read, then handed
+// to store(), which stores it while the buffer has room and counts it; the
+// digits come from the routines kestrix_dec and kestrix_hex share
+// (conversions.h), with store() as their sink and bounded_str() in place
+// of kestrix_str, so that no function of the library is reached. The
+// bounds are those of the pass in bounded.h, kept the same way: the
+// buffer's end as an address, sources read no further than the buffer's
+// end, the format no further than the output has left unwritten.
 struct Small {
     const unsigned char *p; // the format's next byte
     size_t left;            // bytes of the format that may still be read
-    kestrix_out_fn out;     // where each byte goes, with ctx
-    void *ctx;
-    Emitters emit;
     char *d;                // where the next byte is stored; it stays at end once the buffer is full
     uintptr_t end;          // where the closing NUL goes
     uintptr_t start;        // the buffer's address
     uintptr_t limit;        // the buffer's end, or 0 when there is no buffer
     size_t length;          // bytes made, up to SIZE_MAX
-
-    void put(uint32_t c) { out(ctx, static_cast<int32_t>(c)); }
 
     // As Bounded's below: a source that starts below the buffer's end is
     // read no further than that end, and the format not where the output
@@ -66,7 +52,17 @@ struct Small {
     }
 };
 
-// Puts the bytes from `from` up to the first NUL or stop byte, reading at
+// The walk's sink; ctx is its Small. A byte is stored only where the room
+// is checked, here.
+KESTRIX_BOUNDED_ONE_COPY void store(void *ctx, int32_t c)
+{
+    Small &o = *static_cast<Small *>(ctx);
+    if (address(o.d) != o.end)
+        *o.d++ = static_cast<char>(c);
+    o.length += o.length != SIZE_MAX;
+}
+
+// Stores the bytes from `from` up to the first NUL or stop byte, reading at
 // most `left`; returns that byte, or NUL when `left` ran out first.
 KESTRIX_BOUNDED_ONE_COPY uint32_t copy(Small &o, const unsigned char *&from, uint32_t stop, size_t &left)
 {
@@ -76,7 +72,7 @@ KESTRIX_BOUNDED_ONE_COPY uint32_t copy(Small &o, const unsigned char *&from, uin
         const uint32_t c = *from;
         if (c == '\0' || c == stop)
             return c;
-        o.put(c);
+        store(&o, static_cast<int32_t>(c));
     }
 }
 
@@ -97,54 +93,13 @@ KESTRIX_INLINE uint32_t next(Small &o)
         o.left -= 2;
         if (letter != '%')
             return letter;
-        o.put('%');
+        store(&o, '%');
     }
 }
 
-// The conversion table of conversions.h applied through the walk's
-// emitters; %c and an unknown letter go straight to its sink.
-struct Through {
-    Small &o;
-    KESTRIX_INLINE void dec(uint64_t v, int32_t is_signed)
-    {
-        if (!o.emit.dec)
-            return conv::dec_then(o.out, o.ctx, v, is_signed, o.emit.str);
-        return o.emit.dec(o.out, o.ctx, v, is_signed);
-    }
-    KESTRIX_INLINE void hex(uint64_t v, int32_t nbytes)
-    {
-        if (!o.emit.hex)
-            return conv::hex_then(o.out, o.ctx, v, nbytes, o.emit.str);
-        return o.emit.hex(o.out, o.ctx, v, nbytes);
-    }
-    KESTRIX_INLINE void str(const char *s) { return o.emit.str(o.out, o.ctx, s); }
-    KESTRIX_INLINE void chr(int32_t c) { return o.out(o.ctx, c); }
-    KESTRIX_INLINE void unknown() { return o.put('?'); }
-};
-
-KESTRIX_BOUNDED_ONE_COPY void walk(Small &o, Args &args)
-{
-    Through t{o};
-    while (const uint32_t letter = next(o)) {
-        uint64_t v;
-        if (args.next(v, letter))
-            conv::apply(t, letter, v);
-        else
-            t.str(conv::kMissing);
-    }
-}
-
-// The bounded calls' sink and emitters; ctx is the walk's Small. A string
-// of the caller's is copied where it lies; the digits are made on the
-// stack, which the caller's buffer does not overlap, and copied from there.
-void store(void *ctx, int32_t c)
-{
-    Small &o = *static_cast<Small *>(ctx);
-    if (address(o.d) != o.end)
-        *o.d++ = static_cast<char>(c);
-    o.length += o.length != SIZE_MAX;
-}
-
+// kestrix_str's place for the digits: a string copied where it lies, read
+// no further than the bound allows. The digits are made on the stack,
+// which the caller's buffer does not overlap.
 void bounded_str(kestrix_out_fn, void *ctx, const char *s)
 {
     Small &o = *static_cast<Small *>(ctx);
@@ -153,15 +108,19 @@ void bounded_str(kestrix_out_fn, void *ctx, const char *s)
     copy(o, q, '\0', left);
 }
 
+// The conversion table of conversions.h, applied into the walk's sink.
+struct Into {
+    Small &o;
+    KESTRIX_INLINE void dec(uint64_t v, int32_t is_signed) { conv::dec_then(store, &o, v, is_signed, bounded_str); }
+    KESTRIX_INLINE void hex(uint64_t v, int32_t nbytes) { conv::hex_then(store, &o, v, nbytes, bounded_str); }
+    KESTRIX_INLINE void str(const char *s) { bounded_str(store, &o, s); }
+    KESTRIX_INLINE void chr(int32_t c) { store(&o, c); }
+    KESTRIX_INLINE void unknown() { store(&o, '?'); }
+};
 
 KESTRIX_BOUNDED_ONE_COPY size_t bounded(char *buf, size_t size, const char *fmt, Args &args)
 {
     Small o;
-    o.out = store;
-    o.ctx = &o;
-    o.emit.dec = nullptr;
-    o.emit.hex = nullptr;
-    o.emit.str = bounded_str;
     o.length = 0;
     o.d = buf;
     o.start = address(buf);
@@ -175,7 +134,14 @@ KESTRIX_BOUNDED_ONE_COPY size_t bounded(char *buf, size_t size, const char *fmt,
     }
     o.p = reinterpret_cast<const unsigned char *>(fmt);
     o.left = o.readable(o.p);
-    walk(o, args);
+    Into t{o};
+    while (const uint32_t letter = next(o)) {
+        uint64_t v;
+        if (args.next(v, letter))
+            conv::apply(t, letter, v);
+        else
+            t.str(conv::kMissing);
+    }
     if (o.limit)
         *o.d = '\0';
     return o.length;
@@ -309,24 +275,6 @@ extern "C" char *kestrix_sprintf_array(char *buf, const char *fmt, size_t count,
 extern "C" void kestrix_fnprintf_array(kestrix_out_fn out, void *ctx, const char *fmt, size_t count,
                                        const uint64_t *args, uint32_t pointers)
 {
-#if defined(__OPTIMIZE_SIZE__)
-    // The bounded calls' walk, every byte to the caller's sink as it is
-    // made and each conversion by the library's emitters. With no buffer,
-    // nothing bounds the reading.
-    Small o;
-    o.p = reinterpret_cast<const unsigned char *>(fmt);
-    o.left = SIZE_MAX;
-    o.out = out;
-    o.ctx = ctx;
-    o.emit.dec = kestrix_dec;
-    o.emit.hex = kestrix_hex;
-    o.emit.str = kestrix_str;
-    o.d = nullptr;
-    o.limit = 0;
-    va_list none;
-    Args a(none, args, count, pointers);
-    walk(o, a);
-#else
     conv::Emit e = {out, ctx};
     for (const unsigned char *p = reinterpret_cast<const unsigned char *>(fmt);; p += 2) {
         uint32_t c;
@@ -350,5 +298,4 @@ extern "C" void kestrix_fnprintf_array(kestrix_out_fn out, void *ctx, const char
             conv::apply(e, letter, v);
         }
     }
-#endif
 }
