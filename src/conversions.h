@@ -239,10 +239,10 @@ KESTRIX_INLINE char *decimal(char *end, uint64_t m)
 #endif
 
 #if defined(__OPTIMIZE_SIZE__)
-// Optimised for size, kestrix_dec and kestrix_hex and the bounded calls'
-// own emitters share their code: the text of the number, made on the
+// Optimised for size, kestrix_dec and kestrix_hex share their code with
+// the bounded calls' conversions: the text of the number, made on the
 // stack and handed to `str` (kestrix_str, through its exported name, or
-// the bounded calls' copy), with out and ctx.
+// the bounded calls' own copy), with out and ctx.
 using StrFn = void (*)(kestrix_out_fn, void *, const char *);
 
 __attribute__((noinline)) inline void dec_then(kestrix_out_fn out, void *ctx, uint64_t value, int32_t is_signed,
