@@ -91,10 +91,19 @@ extern "C" void kestrix_str(kestrix_out_fn out, void *ctx, const char *str)
 #endif
 }
 
+#if defined(__OPTIMIZE_SIZE__)
+// kestrix_str through its exported name, for the number routines that take
+// a string emitter: the address of a local function needs no GOT entry.
+static void str_by_name(kestrix_out_fn out, void *ctx, const char *str)
+{
+    kestrix_str(out, ctx, str);
+}
+#endif
+
 extern "C" void kestrix_hex(kestrix_out_fn out, void *ctx, uint64_t value, int32_t nbytes)
 {
 #if defined(__OPTIMIZE_SIZE__)
-    conv::hex_then(out, ctx, value, nbytes, kestrix_str);
+    conv::hex_then(out, ctx, value, nbytes, str_by_name);
 #else
     alignas(2) char buf[conv::kHexDigits + 1];
     buf[conv::kHexDigits] = '\0';
@@ -105,7 +114,7 @@ extern "C" void kestrix_hex(kestrix_out_fn out, void *ctx, uint64_t value, int32
 extern "C" void kestrix_dec(kestrix_out_fn out, void *ctx, uint64_t value, int32_t is_signed)
 {
 #if defined(__OPTIMIZE_SIZE__)
-    conv::dec_then(out, ctx, value, is_signed, kestrix_str);
+    conv::dec_then(out, ctx, value, is_signed, str_by_name);
 #else
     const bool negative = conv::negative(value, is_signed);
     alignas(2) char buf[conv::kDecimalDigits + 1];
