@@ -1,6 +1,8 @@
 /* SPDX-License-Identifier: MIT */
 // The single pass behind the bounded call (kestrix_snprintf.cpp) and
-// descriptor output (kestrix_dprintf.cpp).
+// descriptor output (kestrix_dprintf.cpp). Optimised for size, the bounded
+// call has a smaller walk of its own in kestrix_snprintf.cpp, which keeps
+// the bounds below the same way; descriptor output keeps this pass.
 //
 // It writes every byte of the output itself: the format's text and each
 // %s string copied, every other conversion turned into its characters by

@@ -238,6 +238,34 @@ KESTRIX_INLINE char *decimal(char *end, uint64_t m)
 #endif
 #endif
 
+#if defined(__OPTIMIZE_SIZE__)
+// Optimised for size, kestrix_dec and kestrix_hex share their code with
+// the bounded calls' conversions: the text of the number, made on the
+// stack and handed to `str` (kestrix_str, through its exported name, or
+// the bounded calls' own copy), with out and ctx.
+using StrFn = void (*)(kestrix_out_fn, void *, const char *);
+
+__attribute__((noinline)) inline void dec_then(kestrix_out_fn out, void *ctx, uint64_t value, int32_t is_signed,
+                                               StrFn str)
+{
+    const bool minus = negative(value, is_signed);
+    alignas(2) char buf[kDecimalDigits + 1];
+    buf[kDecimalDigits] = '\0';
+    char *p = decimal(buf + kDecimalDigits, magnitude(value, minus));
+    if (minus)
+        out(ctx, '-');
+    str(out, ctx, p);
+}
+
+__attribute__((noinline)) inline void hex_then(kestrix_out_fn out, void *ctx, uint64_t value, int32_t nbytes,
+                                               StrFn str)
+{
+    alignas(2) char buf[kHexDigits + 1];
+    buf[kHexDigits] = '\0';
+    str(out, ctx, hex(buf + kHexDigits, value, nbytes));
+}
+#endif
+
 } // namespace kestrix_conversions
 
 #endif // KESTRIX_CONVERSIONS_H

@@ -57,6 +57,7 @@ namespace conv = kestrix_conversions;
 // Calls between exported functions below go through their exported names on
 // purpose: an interposed definition replaces them for the library's own calls.
 
+#if !defined(__OPTIMIZE_SIZE__)
 // kestrix_str through a caller's sink: one call per byte. Kept out of line
 // so that the buffer path of kestrix_str saves no registers.
 __attribute__((noinline)) static void str_to_sink(kestrix_out_fn out, void *ctx, const unsigned char *p)
@@ -64,6 +65,7 @@ __attribute__((noinline)) static void str_to_sink(kestrix_out_fn out, void *ctx,
     for (; *p; ++p)
         out(ctx, *p);
 }
+#endif
 
 extern "C" void kestrix_str(kestrix_out_fn out, void *ctx, const char *str)
 {
@@ -71,6 +73,12 @@ extern "C" void kestrix_str(kestrix_out_fn out, void *ctx, const char *str)
     // whatever the signedness of plain char. One byte at a time: nothing
     // past the terminating NUL is ever read.
     const unsigned char *p = conv::string(str);
+#if defined(__OPTIMIZE_SIZE__)
+    // Optimised for size, every byte goes through the sink, the buffer's
+    // own included.
+    for (; *p; ++p)
+        out(ctx, *p);
+#else
     // The compiler is not to copy the code below for the null case, whose
     // bytes it knows: one copy of it is enough.
     __asm__("" : "+r"(p));
@@ -80,17 +88,34 @@ extern "C" void kestrix_str(kestrix_out_fn out, void *ctx, const char *str)
     char *d = *cursor;
     copy_run(p, d, '\0');
     *cursor = d;
+#endif
 }
+
+#if defined(__OPTIMIZE_SIZE__)
+// kestrix_str through its exported name, for the number routines that take
+// a string emitter: the address of a local function needs no GOT entry.
+static void str_by_name(kestrix_out_fn out, void *ctx, const char *str)
+{
+    kestrix_str(out, ctx, str);
+}
+#endif
 
 extern "C" void kestrix_hex(kestrix_out_fn out, void *ctx, uint64_t value, int32_t nbytes)
 {
+#if defined(__OPTIMIZE_SIZE__)
+    conv::hex_then(out, ctx, value, nbytes, str_by_name);
+#else
     alignas(2) char buf[conv::kHexDigits + 1];
     buf[conv::kHexDigits] = '\0';
     kestrix_str(out, ctx, conv::hex(buf + conv::kHexDigits, value, nbytes));
+#endif
 }
 
 extern "C" void kestrix_dec(kestrix_out_fn out, void *ctx, uint64_t value, int32_t is_signed)
 {
+#if defined(__OPTIMIZE_SIZE__)
+    conv::dec_then(out, ctx, value, is_signed, str_by_name);
+#else
     const bool negative = conv::negative(value, is_signed);
     alignas(2) char buf[conv::kDecimalDigits + 1];
     buf[conv::kDecimalDigits] = '\0';
@@ -98,6 +123,7 @@ extern "C" void kestrix_dec(kestrix_out_fn out, void *ctx, uint64_t value, int32
     if (negative)
         out(ctx, '-');
     kestrix_str(out, ctx, p);
+#endif
 }
 
 // The interpreter writes through one of two writers. Into the library's own

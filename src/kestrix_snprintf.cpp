@@ -15,6 +15,140 @@ namespace {
 using kestrix_bounded::Args;
 using kestrix_bounded::address;
 using kestrix_bounded::room;
+namespace conv = kestrix_conversions;
+
+#if defined(__OPTIMIZE_SIZE__)
+// Optimised for size, the bounded calls walk the format one byte at a time:
+// each byte of the format's text and of a %s string is read, then handed
+// to store(), which stores it while the buffer has room and counts it; the
+// digits come from the routines kestrix_dec and kestrix_hex share
+// (conversions.h), with store() as their sink and bounded_str() in place
+// of kestrix_str, so that no function of the library is reached. The
+// bounds are those of the pass in bounded.h, kept the same way: the
+// buffer's end as an address, sources read no further than the buffer's
+// end, the format no further than the output has left unwritten.
+struct Small {
+    const unsigned char *p; // the format's next byte
+    size_t left;            // bytes of the format that may still be read
+    char *d;                // where the next byte is stored; it stays at end once the buffer is full
+    uintptr_t end;          // where the closing NUL goes
+    uintptr_t start;        // the buffer's address
+    uintptr_t limit;        // the buffer's end, or 0 when there is no buffer
+    size_t length;          // bytes made, up to SIZE_MAX
+
+    // As Bounded's below: a source that starts below the buffer's end is
+    // read no further than that end, and the format not where the output
+    // has written (below the buffer, not past its start).
+    size_t readable(const unsigned char *q) const
+    {
+        const uintptr_t at = address(q);
+        return at < limit ? static_cast<size_t>(limit - at) : SIZE_MAX;
+    }
+    size_t format_readable(const unsigned char *q) const
+    {
+        const uintptr_t at = address(q);
+        if (at >= limit || at >= address(d))
+            return SIZE_MAX;
+        return at < start ? static_cast<size_t>(start - at) : 0;
+    }
+};
+
+// The walk's sink; ctx is its Small. A byte is stored only where the room
+// is checked, here.
+KESTRIX_BOUNDED_ONE_COPY void store(void *ctx, int32_t c)
+{
+    Small &o = *static_cast<Small *>(ctx);
+    if (address(o.d) != o.end)
+        *o.d++ = static_cast<char>(c);
+    o.length += o.length != SIZE_MAX;
+}
+
+// Stores the bytes from `from` up to the first NUL or stop byte, reading at
+// most `left`; returns that byte, or NUL when `left` ran out first.
+KESTRIX_BOUNDED_ONE_COPY uint32_t copy(Small &o, const unsigned char *&from, uint32_t stop, size_t &left)
+{
+    for (;; ++from, --left) {
+        if (!left)
+            return '\0';
+        const uint32_t c = *from;
+        if (c == '\0' || c == stop)
+            return c;
+        store(&o, static_cast<int32_t>(c));
+    }
+}
+
+// The format's text up to its next conversion that takes an argument,
+// whose letter it returns; 0 at the end (a lone '%' there included).
+KESTRIX_INLINE uint32_t next(Small &o)
+{
+    for (;;) {
+        const size_t unwritten = o.format_readable(o.p);
+        if (unwritten < o.left)
+            o.left = unwritten;
+        if (copy(o, o.p, '%', o.left) == '\0' || o.left < 2)
+            return 0;
+        const uint32_t letter = o.p[1];
+        if (letter == '\0')
+            return 0;
+        o.p += 2;
+        o.left -= 2;
+        if (letter != '%')
+            return letter;
+        store(&o, '%');
+    }
+}
+
+// kestrix_str's place for the digits: a string copied where it lies, read
+// no further than the bound allows. The digits are made on the stack,
+// which the caller's buffer does not overlap.
+void bounded_str(kestrix_out_fn, void *ctx, const char *s)
+{
+    Small &o = *static_cast<Small *>(ctx);
+    const unsigned char *q = conv::string(s);
+    size_t left = o.readable(q);
+    copy(o, q, '\0', left);
+}
+
+// The conversion table of conversions.h, applied into the walk's sink.
+struct Into {
+    Small &o;
+    KESTRIX_INLINE void dec(uint64_t v, int32_t is_signed) { conv::dec_then(store, &o, v, is_signed, bounded_str); }
+    KESTRIX_INLINE void hex(uint64_t v, int32_t nbytes) { conv::hex_then(store, &o, v, nbytes, bounded_str); }
+    KESTRIX_INLINE void str(const char *s) { bounded_str(store, &o, s); }
+    KESTRIX_INLINE void chr(int32_t c) { store(&o, c); }
+    KESTRIX_INLINE void unknown() { store(&o, '?'); }
+};
+
+KESTRIX_BOUNDED_ONE_COPY size_t bounded(char *buf, size_t size, const char *fmt, Args &args)
+{
+    Small o;
+    o.length = 0;
+    o.d = buf;
+    o.start = address(buf);
+    o.end = o.start;
+    o.limit = 0;
+    if (size) {
+        const size_t most = static_cast<size_t>(UINTPTR_MAX - o.start);
+        const size_t usable = size - 1 < most ? size - 1 : most;
+        o.end = o.start + usable;
+        o.limit = o.end + (usable < most);
+    }
+    o.p = reinterpret_cast<const unsigned char *>(fmt);
+    o.left = o.readable(o.p);
+    Into t{o};
+    while (const uint32_t letter = next(o)) {
+        uint64_t v;
+        if (args.next(v, letter))
+            conv::apply(t, letter, v);
+        else
+            t.str(conv::kMissing);
+    }
+    if (o.limit)
+        *o.d = '\0';
+    return o.length;
+}
+
+#else
 
 // Stores while the buffer has room for a byte and the closing NUL; past
 // that (or from the start, when size is 0), bytes go to `spill`, which is
@@ -101,6 +235,8 @@ KESTRIX_BOUNDED_ONE_COPY size_t bounded(char *buf, size_t size, const char *fmt,
     return length < SIZE_MAX ? static_cast<size_t>(length) : SIZE_MAX;
 }
 
+#endif
+
 } // namespace
 
 extern "C" size_t kestrix_vsnprintf(char *buf, size_t size, const char *fmt, va_list args)
@@ -130,9 +266,14 @@ extern "C" size_t kestrix_snprintf_array(char *buf, size_t size, const char *fmt
 extern "C" char *kestrix_sprintf_array(char *buf, const char *fmt, size_t count, const uint64_t *args,
                                        uint32_t pointers)
 {
+#if defined(__OPTIMIZE_SIZE__)
+    // The bounded call with no bound, in the fewest bytes.
+    return buf + kestrix_snprintf_array(buf, SIZE_MAX, fmt, count, args, pointers);
+#else
     va_list none;
     Args a(none, args, count, pointers);
     return buf + bounded(buf, SIZE_MAX, fmt, a);
+#endif
 }
 
 namespace {
@@ -238,8 +379,6 @@ extern "C" long kestrix_bprintf_array(kestrix_flush_fn flush, void *ctx, char *b
     Args a(none, args, count, pointers);
     return pieces(flush, ctx, buf, size, fmt, a);
 }
-
-namespace conv = kestrix_conversions;
 
 // Through a caller's sink there is no bound to keep, and the library's own
 // emitters make each conversion, as for kestrix_fnprintf: each character
