@@ -167,6 +167,25 @@ static int buffer_holds(const union scratch *s, const char *end, const char *wan
     return 1;
 }
 
+/* kestrix_bprintf's pieces, joined after each other into a scratch buffer
+ * (guarded() there) while each one but the last is full; bad counts those
+ * that are empty, too long, or follow a short one. */
+struct joined {
+    char *at;
+    size_t size, last;
+    int bad;
+};
+
+static int32_t join_piece(void *ctx, const char *bytes, size_t len)
+{
+    struct joined *j = (struct joined *)ctx;
+    j->bad += len == 0 || len > j->size || j->last != j->size;
+    j->last = len;
+    for (size_t i = 0; i < len && i < j->size; ++i)
+        *j->at++ = bytes[i];
+    return 0;
+}
+
 struct tally {
     kestrix_out_fn out;
     void *ctx;
@@ -233,6 +252,18 @@ static void run_case(struct tally *t, unsigned index, const struct test_case *c)
     buf = guarded(&out);
     verdict(t, kestrix_snprintf(buf, 48, text, a[0], a[1], a[2], a[3], a[4], a[5]) == n &&
                    buffer_holds(&out, buf + n, c->want, n), "kestrix_snprintf with room", c->want);
+    /* In pieces of 5 bytes through a buffer between guards, joined. */
+    union scratch through;
+    char *five = guarded(&through);
+    struct joined j = {guarded(&out), 5, 5, 0};
+    const long pieces = kestrix_bprintf(join_piece, &j, five, 5, text, a[0], a[1], a[2], a[3], a[4], a[5]);
+    *j.at = '\0';
+    int guards = 1;
+    for (unsigned i = 0; i < sizeof through.b; ++i)
+        guards &= (through.b + i >= five && through.b + i < five + 5) || through.b[i] == (char)0xA5;
+    kestrix_fnprintf(t->out, t->ctx, "case %u: kestrix_bprintf", (uint64_t)index);
+    verdict(t, pieces == (long)n && !j.bad && buffer_holds(&out, j.at, c->want, n) && guards,
+            "kestrix_bprintf in pieces of 5", c->want);
 }
 
 int kestrix_selftest(kestrix_out_fn out, void *ctx)
