@@ -104,7 +104,9 @@ visible=$(readelf -W -s "$archive" | awk '/^File: / {member = $2} $5 == "GLOBAL"
 # The calls the checks above are about are there, each defined and hidden
 # (a build that left one out would pass them empty).
 linked_in="kestrix_snprintf kestrix_vsnprintf kestrix_snprintf_array kestrix_bprintf kestrix_vbprintf kestrix_bprintf_array"
-hidden=$(readelf -W -s "$archive" | awk '$5 == "GLOBAL" && $7 != "UND" && $6 == "HIDDEN" {print $8}' | sort -u)
+# The name is the last word: ppc64le puts a [<localentry>: N] before the
+# section index.
+hidden=$(readelf -W -s "$archive" | awk '$5 == "GLOBAL" && $6 == "HIDDEN" && $0 !~ / UND / {print $NF}' | sort -u)
 missing=$(for f in $linked_in; do echo "$hidden" | grep -qx "$f" || echo "$f"; done | tr '\n' ' ')
 [ -z "$missing" ] && ok "archive: $linked_in defined and hidden" || fail "archive: not defined hidden: $missing"
 # Section lines are "[Nr] Name Type Address Off Size ES Flg ..."; W is
