@@ -342,20 +342,19 @@ typedef const unsigned char *__kx_cuc;
  *   __kxl         the format is a literal; __kxz its length
  *   __kxp<i>      the offset of the i-th '%' (__kxz: there is none);
  *                 __kxc<i> the byte after it (0 at the end); __kxq<i> where
- *                 the search goes on
+ *                 the search goes on; __kxk<i> the class of that byte
  *   __kxa<i>      what the first i have found, in fields of six bits: the
  *                 conversions, then each refusal: a '%' at the end, an
  *                 unknown letter, %s of a non-string, and an integer
  *                 conversion of a pointer */
 #define KESTRIX_CHECKED_LIT(f) (!__builtin_strncmp(#f, "\"", 1))
-#ifdef __clang__
-/* Clang folds strchr and a subscript of a literal; it takes the format only
- * through __builtin_choose_expr, where GCC takes a plain ?:. */
+/* The format as the steps read it: "" when it is no literal. */
 #define KESTRIX_CHECKED_F(f) __builtin_choose_expr(__kxl, f, "")
+#ifdef __clang__
+/* Clang folds strchr and a subscript of a literal. */
 #define KESTRIX_CHECKED_NEXT(f, q) __kxz - __builtin_strlen(__builtin_strchr(KESTRIX_CHECKED_F(f) + q, '%') ?: "")
 #define KESTRIX_CHECKED_BYTE(f, k) KESTRIX_CHECKED_F(f)[k]
 #else
-#define KESTRIX_CHECKED_F(f) __builtin_choose_expr(__kxl, f, "")
 /* GCC folds strcspn, and strncmp of a literal to the byte's value, but not a
  * subscript. */
 #define KESTRIX_CHECKED_NEXT(f, q) q + __builtin_strcspn(KESTRIX_CHECKED_F(f) + q, "%")
