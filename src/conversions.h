@@ -109,6 +109,14 @@ KESTRIX_INLINE uint64_t magnitude(uint64_t v, bool negative)
 static constexpr char kHex[16] = {'0', '1', '2', '3', '4', '5', '6', '7',
                                   '8', '9', 'A', 'B', 'C', 'D', 'E', 'F'};
 
+// How many bytes of a value hex() makes: nbytes - 1 as unsigned is below
+// 8 exactly when nbytes is 1..8; zero, negative and oversized widths all
+// fall back to the full 8 bytes.
+KESTRIX_INLINE uint32_t hex_bytes(int32_t nbytes)
+{
+    return static_cast<uint32_t>(nbytes) - 1u < 8u ? static_cast<uint32_t>(nbytes) : 8u;
+}
+
 #if defined(__OPTIMIZE_SIZE__) && UINTPTR_MAX == 0xFFFFFFFFu
 // Optimised for size on a 32-bit core, one routine makes the digits of
 // both bases: the digits of v in base 10 or 16, at least `count` of them,
@@ -137,8 +145,7 @@ __attribute__((noinline)) inline char *digits(char *end, uint64_t v, uint32_t ba
 
 KESTRIX_INLINE char *hex(char *end, uint64_t value, int32_t nbytes)
 {
-    const uint32_t n = static_cast<uint32_t>(nbytes) - 1u < 8u ? static_cast<uint32_t>(nbytes) : 8u;
-    return digits(end, value, 16, static_cast<int32_t>(2 * n));
+    return digits(end, value, 16, static_cast<int32_t>(2 * hex_bytes(nbytes)));
 }
 
 KESTRIX_INLINE char *decimal(char *end, uint64_t m)
@@ -151,9 +158,7 @@ KESTRIX_INLINE char *decimal(char *end, uint64_t m)
 // 2-aligned where the buffer pairs are stored to is (see decimal()).
 KESTRIX_INLINE char *hex(char *end, uint64_t value, int32_t nbytes)
 {
-    // nbytes - 1 as unsigned is below 8 exactly when nbytes is 1..8; zero,
-    // negative and oversized widths all fall back to the full 8 bytes.
-    uint32_t n = static_cast<uint32_t>(nbytes) - 1u < 8u ? static_cast<uint32_t>(nbytes) : 8u;
+    uint32_t n = hex_bytes(nbytes);
     char *p = end;
     // Kept a loop: -O3 would unroll it into a few hundred more bytes.
 #pragma GCC unroll 1
@@ -245,24 +250,36 @@ KESTRIX_INLINE char *decimal(char *end, uint64_t m)
 // the bounded calls' own copy), with out and ctx.
 using StrFn = void (*)(kestrix_out_fn, void *, const char *);
 
-__attribute__((noinline)) inline void dec_then(kestrix_out_fn out, void *ctx, uint64_t value, int32_t is_signed,
-                                               StrFn str)
+// The text of value in base 10, signed when arg is nonzero, or in base 16,
+// the low arg bytes: one routine for both, so that a program that prints
+// both carries one. On a 32-bit core, one call of digits() makes either.
+__attribute__((noinline)) inline void number_then(kestrix_out_fn out, void *ctx, uint64_t value, int32_t arg,
+                                                  uint32_t base, StrFn str)
 {
-    const bool minus = negative(value, is_signed);
+    static_assert(kHexDigits <= kDecimalDigits, "hex digits fit the decimal text");
     alignas(2) char buf[kDecimalDigits + 1];
     buf[kDecimalDigits] = '\0';
-    char *p = decimal(buf + kDecimalDigits, magnitude(value, minus));
+    char *const end = buf + kDecimalDigits;
+    const bool minus = base == 10 && negative(value, arg);
+#if UINTPTR_MAX == 0xFFFFFFFFu
+    const uint32_t n = hex_bytes(arg);
+    char *const p = digits(end, magnitude(value, minus), base, base == 10 ? 1 : static_cast<int32_t>(2 * n));
+#else
+    char *const p = base == 10 ? decimal(end, magnitude(value, minus)) : hex(end, value, arg);
+#endif
     if (minus)
         out(ctx, '-');
     str(out, ctx, p);
 }
 
-__attribute__((noinline)) inline void hex_then(kestrix_out_fn out, void *ctx, uint64_t value, int32_t nbytes,
-                                               StrFn str)
+KESTRIX_INLINE void dec_then(kestrix_out_fn out, void *ctx, uint64_t value, int32_t is_signed, StrFn str)
 {
-    alignas(2) char buf[kHexDigits + 1];
-    buf[kHexDigits] = '\0';
-    str(out, ctx, hex(buf + kHexDigits, value, nbytes));
+    number_then(out, ctx, value, is_signed, 10, str);
+}
+
+KESTRIX_INLINE void hex_then(kestrix_out_fn out, void *ctx, uint64_t value, int32_t nbytes, StrFn str)
+{
+    number_then(out, ctx, value, nbytes, 16, str);
 }
 #endif
 
