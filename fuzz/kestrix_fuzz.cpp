@@ -20,6 +20,12 @@
 //   chooses, and the length plus the room its numbers could take but did
 //   not (around where it stops formatting them in place), keeps the low
 //   bytes of the characters that fit, then a NUL, and touches no byte after it;
+// - kestrix_bprintf at sizes 1, the length, one more and one the input
+//   chooses hands its flush the low bytes of the characters in pieces from
+//   the buffer, each full but the last and none empty, stores nothing
+//   outside the buffer and returns the length; a flush that fails at a call
+//   the input chooses ends it there: -1, no later flush, the buffer as the
+//   failing flush left it;
 // - kestrix_hex with each argument and an input-chosen width matches snprintf;
 // - the sanitizers find nothing (the target is built with them).
 #include <kestrix.h>
@@ -163,6 +169,49 @@ void check_bounded(const std::vector<int32_t> &want, size_t size, Format format)
         check(raw[i] == kPattern || (i >= kGuard && i <= kGuard + kept), "bounded write outside its place");
 }
 
+// What kestrix_bprintf hands its flush; the call numbered fail_at (from 1)
+// fails.
+struct Pieces {
+    const char *buf;
+    size_t size, calls = 0, fail_at;
+    bool bad = false, short_seen = false;
+    std::vector<unsigned char> joined, at_failure;
+    static int32_t flush(void *ctx, const char *bytes, size_t len)
+    {
+        auto *p = static_cast<Pieces *>(ctx);
+        p->bad |= bytes != p->buf || len == 0 || len > p->size || p->short_seen ||
+                  (p->fail_at && p->calls >= p->fail_at);
+        p->short_seen = len < p->size;
+        p->joined.insert(p->joined.end(), bytes, bytes + len);
+        if (++p->calls != p->fail_at)
+            return 0;
+        p->at_failure.assign(bytes, bytes + p->size);
+        return 1;
+    }
+};
+
+template <typename Format>
+void check_pieces(const std::vector<int32_t> &want, size_t size, size_t fail_at, Format format)
+{
+    std::vector<unsigned char> raw(kGuard + size + kGuard, kPattern);
+    char *buf = reinterpret_cast<char *>(raw.data() + kGuard);
+    Pieces p{buf, size, 0, fail_at};
+    const long got = format(Pieces::flush, &p, buf, size);
+    check(!p.bad, "a piece is empty, too long, after a short one, not the buffer's, or after a failed flush");
+    const size_t flushed = fail_at && fail_at <= p.calls ? fail_at * size : want.size();
+    check(p.joined.size() == std::min(flushed, want.size()), "pieces joined have the wrong length");
+    for (size_t i = 0; i < p.joined.size(); ++i)
+        check(p.joined[i] == static_cast<unsigned char>(want[i]), "a piece's byte differs from the sink's character");
+    if (fail_at && fail_at <= p.calls) {
+        check(got == -1, "a failed flush did not fail the call");
+        check(std::equal(p.at_failure.begin(), p.at_failure.end(), raw.begin() + kGuard), "stored into the buffer after a failed flush");
+    } else {
+        check(got == static_cast<long>(want.size()), "kestrix_bprintf's length differs from the model's");
+    }
+    for (size_t i = 0; i < raw.size(); ++i)
+        check(raw[i] == kPattern || (i >= kGuard && i < kGuard + size), "kestrix_bprintf wrote outside its buffer");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -241,6 +290,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const size_t size :
          {size_t{0}, size_t{1}, n, n + 1, n + kGuard, size_t{in.byte()}, n + slack, n + slack + 1}) {
         check_bounded(want, size, [&](char *buf, size_t s) { return kestrix_snprintf(buf, s, fmt.get(), KESTRIX_ARGS); });
+    }
+    const size_t fail_at = in.byte() % 4; // 0: every flush succeeds
+    for (const size_t size : {size_t{1}, n, n + 1, size_t{in.byte()}}) {
+        if (size)
+            check_pieces(want, size, fail_at, [&](kestrix_flush_fn f, void *ctx, char *buf, size_t s) {
+                return kestrix_bprintf(f, ctx, buf, s, fmt.get(), KESTRIX_ARGS);
+            });
     }
 #undef KESTRIX_ARGS
 
