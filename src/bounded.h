@@ -286,7 +286,7 @@ struct Convert {
     {
 #if KESTRIX_BOUNDED_HEX_WORDS
         // As conv::hex: the low nbytes bytes, nbytes outside 1..8 taken as 8.
-        const uint32_t n = static_cast<uint32_t>(nbytes) - 1u < 8u ? static_cast<uint32_t>(nbytes) : 8u;
+        const uint32_t n = conv::hex_bytes(nbytes);
         words[2] = hex_word(static_cast<uint32_t>(v));
         if (n > 4)
             words[1] = hex_word(static_cast<uint32_t>(v >> 32));
