@@ -14,6 +14,8 @@
 #include <cstring>
 #include <thread>
 
+#include <kestrix_checked.h>
+
 #include "support.h"
 
 namespace {
@@ -48,30 +50,46 @@ std::atomic<int> off_altstack{0};
 std::atomic<int> during_main_call{0};
 std::atomic<bool> main_in_call{false};
 
-// A sink into a fixed array, usable in the handler.
+// A sink into a fixed array, and a flush that joins kestrix_bprintf's
+// pieces into another, usable in the handler.
 struct Fixed {
     char text[128];
     size_t len;
+    char joined[128];
+    size_t joined_len;
+    long pieces;
     static void sink(void *ctx, int32_t c)
     {
         auto *f = static_cast<Fixed *>(ctx);
         if (f->len < sizeof f->text)
             f->text[f->len++] = static_cast<char>(c);
     }
+    static int32_t flush(void *ctx, const char *bytes, size_t n)
+    {
+        auto *f = static_cast<Fixed *>(ctx);
+        for (size_t i = 0; i < n && f->joined_len < sizeof f->joined; ++i)
+            f->joined[f->joined_len++] = bytes[i];
+        return 0;
+    }
 };
 
-void format_both(char *buf, char **end, Fixed *f, const char *fmt, int64_t d, uint64_t p, const char *s)
+// The three ways in: a buffer, a sink, and pieces of 8 bytes.
+void format_all(char *buf, char **end, Fixed *f, const char *fmt, int64_t d, uint64_t p, const char *s)
 {
     *end = kestrix_sprintf(buf, fmt, s, d, d, p, uint64_t{'#'});
     f->len = 0;
     kestrix_fnprintf(Fixed::sink, f, fmt, s, d, d, p, uint64_t{'#'});
+    char piece[8];
+    f->joined_len = 0;
+    f->pieces = kestrix_bprintf(Fixed::flush, f, piece, sizeof piece, fmt, s, d, d, p, uint64_t{'#'});
 }
 
 bool matches(const char *buf, const char *end, const Fixed &f, const char *want)
 {
     const size_t len = std::strlen(want);
     return static_cast<size_t>(end - buf) == len && std::memcmp(buf, want, len + 1) == 0 && f.len == len &&
-           std::memcmp(f.text, want, len) == 0;
+           std::memcmp(f.text, want, len) == 0 && f.pieces == static_cast<long>(len) && f.joined_len == len &&
+           std::memcmp(f.joined, want, len) == 0;
 }
 
 void on_signal(int)
@@ -87,7 +105,7 @@ void on_signal(int)
     char buf[128];
     char *end;
     Fixed f;
-    format_both(buf, &end, &f, kFmt, c.d, c.p, c.s);
+    format_all(buf, &end, &f, kFmt, c.d, c.p, c.s);
     if (!matches(buf, end, f, c.want))
         ++handler_wrong;
     handled.store(n + 1, std::memory_order_release);
@@ -144,7 +162,7 @@ TEST(Signals, HandlerOnSmallAltStackFormatsWhileInterruptedThreadFormats)
         expected(want, sizeof want, "main", d, p);
         for (int k = 0; k < 4; ++k) {
             main_in_call.store(true, std::memory_order_relaxed);
-            format_both(buf, &end, &f, kFmt, d, p, "main");
+            format_all(buf, &end, &f, kFmt, d, p, "main");
             main_in_call.store(false, std::memory_order_relaxed);
             if (!matches(buf, end, f, want) && ++main_wrong <= 3)
                 ADD_FAILURE() << "main thread wrote \"" << buf << "\", want \"" << want << "\"";
