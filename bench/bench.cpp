@@ -178,13 +178,20 @@ char *stb_count(const char *buf, void *user, int len)
     }
     return const_cast<char *>(buf);
 }
-void stb_cb(Counter *k, const char *f, ...)
+void stb_cb(STBSP_SPRINTFCB *cb, void *user, const char *f, ...)
 {
     char tmp[STB_SPRINTF_MIN];
     va_list ap;
     va_start(ap, f);
-    stbsp_vsprintfcb(stb_count, k, tmp, f, ap);
+    stbsp_vsprintfcb(cb, user, tmp, f, ap);
     va_end(ap);
+}
+// The log line through stb_sprintf's callback, as the host's printf reads it.
+void stb_log(STBSP_SPRINTFCB *cb, void *user, size_t i)
+{
+    stb_cb(cb, user, opaque(kLogHost), static_cast<unsigned long long>(in.counter[i]), in.name[i],
+           static_cast<long long>(in.v[i]), static_cast<unsigned long long>(in.addr[i]), hex_digits(in.flags[i]),
+           static_cast<unsigned long long>(in.flags[i]));
 }
 
 std::vector<std::string> preformatted;
@@ -201,9 +208,7 @@ void floor_sink(Counter &k, size_t i)
 }
 void s_sink(Counter &k, size_t i)
 {
-    stb_cb(&k, opaque(kLogHost), static_cast<unsigned long long>(in.counter[i]), in.name[i],
-           static_cast<long long>(in.v[i]), static_cast<unsigned long long>(in.addr[i]), hex_digits(in.flags[i]),
-           static_cast<unsigned long long>(in.flags[i]));
+    stb_log(stb_count, &k, i);
 }
 using SinkFn = void (*)(Counter &, size_t);
 
@@ -241,20 +246,10 @@ void k_pieces(Copied &c, size_t i)
     bench_log_pieces(opaque(kCopy), &c, buf, sizeof buf, opaque(kLog), in.counter[i], in.name[i],
                      static_cast<i64>(in.v[i]), in.addr[i], in.flags[i]);
 }
-void stb_pieces_cb(Copied *c, const char *f, ...)
-{
-    char tmp[STB_SPRINTF_MIN];
-    va_list ap;
-    va_start(ap, f);
-    stbsp_vsprintfcb(stb_copy, c, tmp, f, ap);
-    va_end(ap);
-}
 void s_pieces(Copied &c, size_t i)
 {
     c.n = 0;
-    stb_pieces_cb(&c, opaque(kLogHost), static_cast<unsigned long long>(in.counter[i]), in.name[i],
-                  static_cast<long long>(in.v[i]), static_cast<unsigned long long>(in.addr[i]),
-                  hex_digits(in.flags[i]), static_cast<unsigned long long>(in.flags[i]));
+    stb_log(stb_copy, &c, i);
 }
 void fn_pieces(Copied &c, size_t i)
 {
