@@ -77,10 +77,12 @@ extern "C" {
 
 KESTRIX_CHECKED_LINKED_IN long kestrix_dprintf(int __fd, const char *__fmt, ...);
 KESTRIX_CHECKED_LINKED_IN long kestrix_vdprintf(int __fd, const char *__fmt, va_list __args);
-/* KESTRIX_DPRINTF's call: the arguments counted, as kestrix_checked.h's
- * kestrix_snprintf_array takes them. */
+/* The arguments counted, as kestrix_checked.h's kestrix_snprintf_array and
+ * kestrix_snprintf_counted take them; KESTRIX_DPRINTF calls the second. */
 KESTRIX_CHECKED_LINKED_IN long kestrix_dprintf_array(int __fd, const char *__fmt, size_t __count, const uint64_t *__args,
                                                     uint32_t __pointers);
+KESTRIX_CHECKED_LINKED_IN long kestrix_dprintf_counted(int __fd, const char *__fmt, size_t __count, uint32_t __pointers,
+                                                      ...);
 
 #ifdef __cplusplus
 }
@@ -90,7 +92,7 @@ KESTRIX_CHECKED_LINKED_IN long kestrix_dprintf_array(int __fd, const char *__fmt
 #define KESTRIX_DPRINTF(fd, ...) kestrix_dprintf((fd), KESTRIX_WIDEN(__VA_ARGS__))
 #elif defined(KESTRIX_WIDEN)
 #define KESTRIX_DPRINTF(fd, ...) \
-    KESTRIX_CHECKED_CALL(__COUNTER__, 0, kestrix_dprintf_array, ((fd), ), __VA_ARGS__)
+    KESTRIX_CHECKED_CALL(__COUNTER__, 0, kestrix_dprintf_counted, ((fd), ), __VA_ARGS__)
 #endif
 
 #endif /* KESTRIX_FD_H */

@@ -312,22 +312,28 @@ struct Convert {
 
 // Where a pass takes its arguments from: the caller's va_list, which holds
 // as many as the format reads (the plain calls' precondition), or, when
-// `counted`, an array of `left` values, past whose end a conversion reads
-// nothing and writes kMissing instead. Bit i of `pointers` is set where
-// value i was passed as a pointer; a %s of any other value writes
-// kNotAPointer and reads nothing through it. One type for both, so that
-// each call has one copy of the pass.
+// `counted`, `left` values, past whose end a conversion reads nothing and
+// writes kMissing instead. Bit i of `pointers` is set where value i was
+// passed as a pointer; a %s of any other value writes kNotAPointer and
+// reads nothing through it. One type for the plain and the counted calls,
+// so that they share one copy of each pass.
+KESTRIX_INLINE uint64_t counted_value(uint64_t v, uint32_t letter, uint32_t &pointers)
+{
+    if (letter == 's' && !(pointers & 1))
+        v = reinterpret_cast<uintptr_t>(conv::kNotAPointer);
+    pointers >>= 1;
+    return v;
+}
+
 struct Args {
     ArgList va;
     bool counted;
-    const uint64_t *array;
     size_t left;
     uint32_t pointers;
     // Constructors, not aggregate initialisers: GCC for Thumb-1 clears an
     // aggregate with a call to memset first.
-    explicit Args(ArgList v) : va(v), counted(false), array(nullptr), left(0), pointers(0) {}
-    Args(ArgList v, const uint64_t *p, size_t n, uint32_t ptrs)
-        : va(v), counted(true), array(p), left(n), pointers(ptrs) {}
+    explicit Args(ArgList v) : va(v), counted(false), left(0), pointers(0) {}
+    Args(ArgList v, size_t n, uint32_t ptrs) : va(v), counted(true), left(n), pointers(ptrs) {}
     KESTRIX_INLINE bool next(uint64_t &v, uint32_t letter)
     {
         if (!counted) {
@@ -337,16 +343,31 @@ struct Args {
         if (!left)
             return false;
         --left;
-        v = *array++;
-        if (letter == 's' && !(pointers & 1))
-            v = reinterpret_cast<uintptr_t>(conv::kNotAPointer);
-        pointers >>= 1;
+        v = counted_value(va_arg(va, uint64_t), letter, pointers);
         return true;
     }
 };
 
-template <class Out>
-__attribute__((always_inline)) inline void pass(Out &o, const char *fmt, Args &args)
+// The same from an array of `left` values (the _array calls): a type of its
+// own, and so a copy of each pass of its own, which a program that never
+// calls them does not link.
+struct ArrayArgs {
+    const uint64_t *array;
+    size_t left;
+    uint32_t pointers;
+    ArrayArgs(const uint64_t *p, size_t n, uint32_t ptrs) : array(p), left(n), pointers(ptrs) {}
+    KESTRIX_INLINE bool next(uint64_t &v, uint32_t letter)
+    {
+        if (!left)
+            return false;
+        --left;
+        v = counted_value(*array++, letter, pointers);
+        return true;
+    }
+};
+
+template <class Out, class A>
+__attribute__((always_inline)) inline void pass(Out &o, const char *fmt, A &args)
 {
     const unsigned char *p = reinterpret_cast<const unsigned char *>(fmt);
     size_t left = o.readable(p);

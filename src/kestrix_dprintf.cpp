@@ -109,3 +109,15 @@ extern "C" long kestrix_dprintf_array(int fd, const char *fmt, size_t count, con
     Descriptor d = {fd, 0};
     return finish(kestrix_bprintf_array(write_piece, &d, buf, sizeof buf, fmt, count, args, pointers), d, saved);
 }
+
+extern "C" long kestrix_dprintf_counted(int fd, const char *fmt, size_t count, uint32_t pointers, ...)
+{
+    const int saved = errno;
+    char buf[KESTRIX_FD_BUFFER];
+    Descriptor d = {fd, 0};
+    va_list args;
+    va_start(args, pointers);
+    const long length = kestrix_vbprintf_counted(write_piece, &d, buf, sizeof buf, fmt, count, pointers, args);
+    va_end(args);
+    return finish(length, d, saved);
+}

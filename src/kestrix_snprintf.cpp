@@ -13,6 +13,7 @@
 namespace {
 
 using kestrix_bounded::Args;
+using kestrix_bounded::ArrayArgs;
 using kestrix_bounded::address;
 using kestrix_bounded::room;
 namespace conv = kestrix_conversions;
@@ -119,7 +120,8 @@ struct Into {
     KESTRIX_INLINE void unknown() { store(&o, '?'); }
 };
 
-KESTRIX_BOUNDED_ONE_COPY size_t bounded(char *buf, size_t size, const char *fmt, Args &args)
+template <class A>
+KESTRIX_BOUNDED_ONE_COPY size_t bounded(char *buf, size_t size, const char *fmt, A &args)
 {
     Small o;
     o.length = 0;
@@ -200,7 +202,8 @@ struct Bounded {
     }
 };
 
-KESTRIX_BOUNDED_ONE_COPY size_t bounded(char *buf, size_t size, const char *fmt, Args &args)
+template <class A>
+KESTRIX_BOUNDED_ONE_COPY size_t bounded(char *buf, size_t size, const char *fmt, A &args)
 {
     Bounded b;
     b.nul = nullptr;
@@ -258,8 +261,7 @@ extern "C" size_t kestrix_snprintf(char *buf, size_t size, const char *fmt, ...)
 extern "C" size_t kestrix_snprintf_array(char *buf, size_t size, const char *fmt, size_t count,
                                          const uint64_t *args, uint32_t pointers)
 {
-    va_list none; // never read: the arguments are counted
-    Args a(none, args, count, pointers);
+    ArrayArgs a(args, count, pointers);
     return bounded(buf, size, fmt, a);
 }
 
@@ -270,10 +272,22 @@ extern "C" char *kestrix_sprintf_array(char *buf, const char *fmt, size_t count,
     // The bounded call with no bound, in the fewest bytes.
     return buf + kestrix_snprintf_array(buf, SIZE_MAX, fmt, count, args, pointers);
 #else
-    va_list none;
-    Args a(none, args, count, pointers);
+    ArrayArgs a(args, count, pointers);
     return buf + bounded(buf, SIZE_MAX, fmt, a);
 #endif
+}
+
+// The macros' calls: the values follow the format as the plain calls take
+// them, 64 bits each, with their count and which of them are pointers.
+extern "C" size_t kestrix_snprintf_counted(char *buf, size_t size, const char *fmt, size_t count, uint32_t pointers,
+                                           ...)
+{
+    va_list args;
+    va_start(args, pointers);
+    Args a(args, count, pointers);
+    const size_t length = bounded(buf, size, fmt, a);
+    va_end(args);
+    return length;
 }
 
 namespace {
@@ -326,8 +340,9 @@ struct Pieces {
     }
 };
 
+template <class A>
 KESTRIX_BOUNDED_ONE_COPY long pieces(kestrix_flush_fn flush, void *ctx, char *buf, size_t size, const char *fmt,
-                                     Args &args)
+                                     A &args)
 {
     // A size past the end of the address space reaches only to that end;
     // a buffer with no byte before it is refused with the null one.
@@ -375,17 +390,36 @@ extern "C" long kestrix_bprintf(kestrix_flush_fn flush, void *ctx, char *buf, si
 extern "C" long kestrix_bprintf_array(kestrix_flush_fn flush, void *ctx, char *buf, size_t size, const char *fmt,
                                       size_t count, const uint64_t *args, uint32_t pointers)
 {
-    va_list none; // never read: the arguments are counted
-    Args a(none, args, count, pointers);
+    ArrayArgs a(args, count, pointers);
     return pieces(flush, ctx, buf, size, fmt, a);
 }
+
+extern "C" long kestrix_vbprintf_counted(kestrix_flush_fn flush, void *ctx, char *buf, size_t size, const char *fmt,
+                                         size_t count, uint32_t pointers, va_list args)
+{
+    Args a(args, count, pointers);
+    return pieces(flush, ctx, buf, size, fmt, a);
+}
+
+extern "C" long kestrix_bprintf_counted(kestrix_flush_fn flush, void *ctx, char *buf, size_t size, const char *fmt,
+                                        size_t count, uint32_t pointers, ...)
+{
+    va_list args;
+    va_start(args, pointers);
+    Args a(args, count, pointers);
+    const long length = pieces(flush, ctx, buf, size, fmt, a);
+    va_end(args);
+    return length;
+}
+
+namespace {
 
 // Through a caller's sink there is no bound to keep, and the library's own
 // emitters make each conversion, as for kestrix_fnprintf: each character
 // reaches the sink as it is made, and an interposed emitter takes their
 // place here too. The bounded functions above reach none of them.
-extern "C" void kestrix_fnprintf_array(kestrix_out_fn out, void *ctx, const char *fmt, size_t count,
-                                       const uint64_t *args, uint32_t pointers)
+template <class A>
+__attribute__((always_inline)) inline void through_sink(kestrix_out_fn out, void *ctx, const char *fmt, A &args)
 {
     conv::Emit e = {out, ctx};
     for (const unsigned char *p = reinterpret_cast<const unsigned char *>(fmt);; p += 2) {
@@ -397,17 +431,31 @@ extern "C" void kestrix_fnprintf_array(kestrix_out_fn out, void *ctx, const char
         const uint32_t letter = p[1];
         if (letter == '\0') // a lone '%' at the end writes nothing and reads nothing
             return;
-        if (letter == '%') {
+        uint64_t v;
+        if (letter == '%')
             out(ctx, '%');
-        } else if (!count) {
-            kestrix_str(out, ctx, conv::kMissing);
-        } else {
-            --count;
-            uint64_t v = *args++;
-            if (letter == 's' && !(pointers & 1))
-                v = reinterpret_cast<uintptr_t>(conv::kNotAPointer);
-            pointers >>= 1;
+        else if (args.next(v, letter))
             conv::apply(e, letter, v);
-        }
+        else
+            kestrix_str(out, ctx, conv::kMissing);
     }
+}
+
+} // namespace
+
+extern "C" void kestrix_fnprintf_array(kestrix_out_fn out, void *ctx, const char *fmt, size_t count,
+                                       const uint64_t *args, uint32_t pointers)
+{
+    ArrayArgs a(args, count, pointers);
+    through_sink(out, ctx, fmt, a);
+}
+
+extern "C" void kestrix_fnprintf_counted(kestrix_out_fn out, void *ctx, const char *fmt, size_t count,
+                                         uint32_t pointers, ...)
+{
+    va_list args;
+    va_start(args, pointers);
+    Args a(args, count, pointers);
+    through_sink(out, ctx, fmt, a);
+    va_end(args);
 }

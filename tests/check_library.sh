@@ -84,15 +84,15 @@ members=$(symbols | awk '{print $1}' | sort -u | tr '\n' ' ')
 [ -z "$undef" ] && ok "archive: no undefined symbols in $members" || fail "archive: undefined symbols: $undef"
 # The bounded and descriptor calls make every byte themselves: they reach
 # no function of the library, so none that a program puts in its place can
-# change their output. Only kestrix_fnprintf_array, which has no bound and
-# writes through the caller's sink with the emitters as kestrix_fnprintf
-# does, calls the library. objdump -dr names each function, then each
+# change their output. Only kestrix_fnprintf_array and _counted, which
+# have no bound and write through the caller's sink with the emitters as
+# kestrix_fnprintf does, call the library. objdump -dr names each function, then each
 # relocation in it (and, on some targets, local labels, which belong to the
 # function before them).
 reach=$($objdump -dr "$archive" 2>/dev/null | awk '
   /file format/ { member = $1 }
   /^[0-9a-f]+ <[^>]+>:$/ { name = $2; gsub(/[<>:]/, "", name); if (name !~ /^\./) fn = name }
-  member ~ /(snprintf|dprintf)/ && fn !~ /^kestrix_fnprintf_array/ &&
+  member ~ /(snprintf|dprintf)/ && fn !~ /^kestrix_fnprintf_(array|counted)/ &&
     /R_[A-Z0-9_]+[ \t]+kestrix_(str|hex|dec|vfnprintf|fnprintf|sprintf|vsprintf)([-+@ \t]|$)/ { print fn }' |
   sort -u | tr '\n' ' ')
 [ -z "$reach" ] && ok "archive: the bounded and descriptor calls call no function of the library" ||
@@ -103,7 +103,8 @@ visible=$(readelf -W -s "$archive" | awk '/^File: / {member = $2} $5 == "GLOBAL"
 [ -z "$visible" ] && ok "archive: the calls' names are hidden" || fail "archive: names not hidden: $visible"
 # The calls the checks above are about are there, each defined and hidden
 # (a build that left one out would pass them empty).
-linked_in="kestrix_snprintf kestrix_vsnprintf kestrix_snprintf_array kestrix_bprintf kestrix_vbprintf kestrix_bprintf_array"
+linked_in="kestrix_snprintf kestrix_vsnprintf kestrix_snprintf_array kestrix_snprintf_counted
+  kestrix_bprintf kestrix_vbprintf kestrix_bprintf_array kestrix_bprintf_counted kestrix_vbprintf_counted"
 # The name is the last word: ppc64le puts a [<localentry>: N] before the
 # section index.
 hidden=$(readelf -W -s "$archive" | awk '$5 == "GLOBAL" && $6 == "HIDDEN" && $0 !~ / UND / {print $NF}' | sort -u)

@@ -295,7 +295,7 @@ elseif(MODE STREQUAL "pkg_config")
   run(${C_COMPILER} -std=c11 -I${prefix}/${INCLUDEDIR} -DCHECKED_ONLY -c "${consumer}/consumer.c"
     -o "${bin}/consumer_checked.o")
   run(${NM} -u "${bin}/consumer_checked.o")
-  if(run_output MATCHES "kestrix_(str|hex|dec|v?fnprintf|v?sprintf)\n" OR NOT run_output MATCHES "kestrix_snprintf_array")
+  if(run_output MATCHES "kestrix_(str|hex|dec|v?fnprintf|v?sprintf)\n" OR NOT run_output MATCHES "kestrix_snprintf_counted")
     fail("consumer_checked.o is not a program of the macros' calls alone:\n${run_output}")
   endif()
   foreach(ld bfd lld)
@@ -443,12 +443,12 @@ elseif(MODE STREQUAL "readme_single_source")
     file(CREATE_LINK "${cxx}" "${tree}/bin/c++" SYMBOLIC)
     run_sh("${command}" "${tree}" "PATH=${tree}/bin:$ENV{PATH}")
     # The library imports nothing, the calls of kestrix_checked.h nothing
-    # but the library's emitters (for kestrix_fnprintf_array), descriptor
+    # but the library's emitters (for the sink's counted calls), descriptor
     # output the C library's write(2), fcntl(2) and errno, and the calls'
-    # kestrix_vbprintf and kestrix_bprintf_array.
+    # kestrix_vbprintf, kestrix_bprintf_array and kestrix_vbprintf_counted.
     run(${NM} -A -u "${tree}/kestrix.o" "${tree}/kestrix_snprintf.o" "${tree}/kestrix_dprintf.o")
     string(REGEX REPLACE "[^\n]*/kestrix_snprintf.o: +U kestrix_(dec|hex|str)\n" "" left "${run_output}")
-    string(REGEX REPLACE "[^\n]*/kestrix_dprintf.o: +U (__errno_location|fcntl|write|kestrix_vbprintf|kestrix_bprintf_array)\n"
+    string(REGEX REPLACE "[^\n]*/kestrix_dprintf.o: +U (__errno_location|fcntl|write|kestrix_vbprintf|kestrix_bprintf_array|kestrix_vbprintf_counted)\n"
       "" left "${left}")
     if(NOT left STREQUAL "")
       fail("${cxx}: the README's compile line imports:\n${run_output}")
