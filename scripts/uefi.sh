@@ -36,11 +36,15 @@ expected() {
 # below the stack pointer: a negative offset from %rsp, or one from %rbp
 # past what a frame set up by `mov %rsp,%rbp` has allocated since (its
 # pushes and `sub $N,%rsp`). Compilers address the stack through these two
-# alone, so code with no such instruction keeps nothing below %rsp.
+# alone, so code with no such instruction keeps nothing below %rsp. A `ret`
+# ends the frame: a stripped image has no names between functions, and what
+# follows may be a jump table decoded as code, or code that keeps no frame
+# in %rbp. A `lea` computes an address and reads nothing.
 below_stack_pointer() {
   awk 'function hex(s,  i, n) { n = 0; for (i = 1; i <= length(s); i++) n = n * 16 + index("0123456789abcdef", substr(s, i, 1)) - 1; return n }
     function offset(  m) { m = substr($0, RSTART, RLENGTH); return hex(substr(m, 4, index(m, "(") - 4)) }
-    /^[0-9a-f]+ <[^>]*>:$/ { frame = 0; next }
+    /^[0-9a-f]+ <[^>]*>:$/ || /\tret/ { frame = 0; next }
+    /\tlea / { next }
     /\tmov +%rsp,%rbp$/ { frame = 1; low = 0; next }
     frame && /\tpush +%/ { low += 8 }
     frame && match($0, /\tsub +\$0x[0-9a-f]+,%rsp$/) { m = substr($0, RSTART, RLENGTH); sub(/^.*\$0x/, "", m); sub(/,.*/, "", m); low += hex(m) }
