@@ -14,6 +14,7 @@ namespace {
 
 using kestrix_bounded::Args;
 using kestrix_bounded::ArrayArgs;
+using kestrix_bounded::CountedArgs;
 using kestrix_bounded::address;
 using kestrix_bounded::room;
 namespace conv = kestrix_conversions;
@@ -284,7 +285,7 @@ extern "C" size_t kestrix_snprintf_counted(char *buf, size_t size, const char *f
 {
     va_list args;
     va_start(args, pointers);
-    Args a(args, count, pointers);
+    CountedArgs a(args, count, pointers);
     const size_t length = bounded(buf, size, fmt, a);
     va_end(args);
     return length;
@@ -397,7 +398,7 @@ extern "C" long kestrix_bprintf_array(kestrix_flush_fn flush, void *ctx, char *b
 extern "C" long kestrix_vbprintf_counted(kestrix_flush_fn flush, void *ctx, char *buf, size_t size, const char *fmt,
                                          size_t count, uint32_t pointers, va_list args)
 {
-    Args a(args, count, pointers);
+    CountedArgs a(args, count, pointers);
     return pieces(flush, ctx, buf, size, fmt, a);
 }
 
@@ -406,7 +407,7 @@ extern "C" long kestrix_bprintf_counted(kestrix_flush_fn flush, void *ctx, char 
 {
     va_list args;
     va_start(args, pointers);
-    Args a(args, count, pointers);
+    CountedArgs a(args, count, pointers);
     const long length = pieces(flush, ctx, buf, size, fmt, a);
     va_end(args);
     return length;
@@ -455,7 +456,7 @@ extern "C" void kestrix_fnprintf_counted(kestrix_out_fn out, void *ctx, const ch
 {
     va_list args;
     va_start(args, pointers);
-    Args a(args, count, pointers);
+    CountedArgs a(args, count, pointers);
     through_sink(out, ctx, fmt, a);
     va_end(args);
 }

@@ -745,4 +745,19 @@ void refused(char *buf)
 #endif
 }
 
+#if KESTRIX_CASE == 41 /* each call's values live for the call alone: frames_are_flat.cmake */
+#define KESTRIX_CASE_CALL KESTRIX_SNPRINTF(buf, 8, "%s %d %p %u %x", "s", n, (void *)buf, 2u, 3u);
+#define KESTRIX_CASE_FIVE KESTRIX_CASE_CALL KESTRIX_CASE_CALL KESTRIX_CASE_CALL KESTRIX_CASE_CALL KESTRIX_CASE_CALL
+void two(char *buf, int n);
+void two(char *buf, int n)
+{
+    KESTRIX_CASE_CALL KESTRIX_CASE_CALL
+}
+void twenty(char *buf, int n);
+void twenty(char *buf, int n)
+{
+    KESTRIX_CASE_FIVE KESTRIX_CASE_FIVE KESTRIX_CASE_FIVE KESTRIX_CASE_FIVE
+}
+#endif
+
 #endif /* KESTRIX_CASE */
