@@ -4,8 +4,8 @@
 # of KESTRIX_SNPRINTF with five arguments, against the same calls of the
 # host's snprintf under -Wformat. Prints, for GCC and Clang at -O0 and -O2,
 # the CPU time of compiling each file (the least of three runs) and its
-# ratio, the preprocessed bytes per call, and for GCC at -g -O0 the object's
-# size; then the frame of a
+# ratio, as it is and with KESTRIX_FORMAT_CHECK=0; the preprocessed bytes
+# per call; for GCC at -g -O0 the object's size; then the frame of a
 # function with 1 and with 100 calls, and the lines of diagnostics for a
 # call that leaves out KESTRIX_SNPRINTF's size.
 #
@@ -47,12 +47,15 @@ cpu() { # seconds of user and system time of a command, the least of three runs
 
 printf 'CPU: %s\n' "$(lscpu | sed -n 's/^Model name: *//p' | head -1)"
 printf '%d calls of five arguments, KESTRIX_SNPRINTF against snprintf -Wformat\n' "$n"
-printf '%-10s %-4s %10s %10s %7s\n' compiler opt kestrix_s host_s ratio
+printf '(unread: with -DKESTRIX_FORMAT_CHECK=0, the literal checked as the call runs)\n'
+printf '%-10s %-4s %10s %10s %7s %10s %7s\n' compiler opt kestrix_s host_s ratio unread_s ratio
 for cc in gcc clang; do
   for opt in -O0 -O2; do
     k=$(cpu $cc -std=c11 $opt -Wall -I"$root/include" -c "$work/kestrix.c" -o "$work/k.o")
+    u=$(cpu $cc -std=c11 $opt -Wall -DKESTRIX_FORMAT_CHECK=0 -I"$root/include" -c "$work/kestrix.c" -o "$work/k.o")
     h=$(cpu $cc -std=c11 $opt -Wall -Wformat -c "$work/host.c" -o "$work/h.o")
-    printf '%-10s %-4s %10s %10s %7.2f\n' "$cc" "$opt" "$k" "$h" "$(awk "BEGIN{print $k / $h}")"
+    printf '%-10s %-4s %10s %10s %7.2f %10s %7.2f\n' "$cc" "$opt" "$k" "$h" "$(awk "BEGIN{print $k / $h}")" \
+      "$u" "$(awk "BEGIN{print $u / $h}")"
   done
   kb=$($cc -std=c11 -E -P -I"$root/include" "$work/kestrix.c" | wc -c)
   hb=$($cc -std=c11 -E -P "$work/host.c" | wc -c)
