@@ -792,6 +792,7 @@ typedef const unsigned char *__kx_cuc;
 #define KESTRIX_BPRINTF(flush, ctx, buf, size, ...) \
     kestrix_bprintf((flush), (ctx), (buf), (size), KESTRIX_WIDEN(__VA_ARGS__))
 #else
+#if defined(__GNUC__)
 /* KESTRIX_SPRINTF is the bounded call with no bound, buf named once. */
 #define KESTRIX_SPRINTF(buf, ...) KESTRIX_CHECKED_SPRINTF(KESTRIX_CHECKED_CAT(__kx, __COUNTER__), (buf), __VA_ARGS__)
 #define KESTRIX_CHECKED_SPRINTF(b, buf, ...)                                                              \
@@ -799,6 +800,9 @@ typedef const unsigned char *__kx_cuc;
         char *const b = buf;                                                                               \
         b + KESTRIX_CHECKED_CALL(__COUNTER__, 0, kestrix_snprintf_counted, (b, SIZE_MAX, ), __VA_ARGS__); \
     })
+#else
+#define KESTRIX_SPRINTF(buf, ...) kestrix_sprintf_array((buf), KESTRIX_COUNTED(__VA_ARGS__))
+#endif
 #define KESTRIX_FNPRINTF(out, ctx, ...) \
     KESTRIX_CHECKED_CALL(__COUNTER__, 0, kestrix_fnprintf_counted, ((out), (ctx), ), __VA_ARGS__)
 /* A size that is a pointer is the format: the size was left out. That is
