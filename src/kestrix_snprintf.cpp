@@ -203,10 +203,8 @@ struct Bounded {
     }
 };
 
-// The pass, inline where the counted values are read: in the function that
-// holds their va_list it reads them faster.
 template <class A>
-__attribute__((always_inline)) inline size_t bounded_pass(char *buf, size_t size, const char *fmt, A &args)
+KESTRIX_BOUNDED_ONE_COPY size_t bounded(char *buf, size_t size, const char *fmt, A &args)
 {
     Bounded b;
     b.nul = nullptr;
@@ -239,12 +237,6 @@ __attribute__((always_inline)) inline size_t bounded_pass(char *buf, size_t size
     // Where size_t has 32 bits, a length past it saturates: the result is
     // still >= size, so the output still reads as cut.
     return length < SIZE_MAX ? static_cast<size_t>(length) : SIZE_MAX;
-}
-
-template <class A>
-KESTRIX_BOUNDED_ONE_COPY size_t bounded(char *buf, size_t size, const char *fmt, A &args)
-{
-    return bounded_pass(buf, size, fmt, args);
 }
 
 #endif
@@ -294,11 +286,7 @@ extern "C" size_t kestrix_snprintf_counted(char *buf, size_t size, const char *f
     va_list args;
     va_start(args, pointers);
     CountedArgs a(args, count, pointers);
-#if defined(__OPTIMIZE_SIZE__)
     const size_t length = bounded(buf, size, fmt, a);
-#else
-    const size_t length = bounded_pass(buf, size, fmt, a);
-#endif
     va_end(args);
     return length;
 }
