@@ -321,8 +321,7 @@ struct Convert {
 // `counted`, `left` values, past whose end a conversion reads nothing and
 // writes kMissing instead. Bit i of `pointers` is set where value i was
 // passed as a pointer; a %s of any other value writes kNotAPointer and
-// reads nothing through it. Optimised for size the plain and the counted
-// calls share this type, and so one copy of each pass.
+// reads nothing through it.
 KESTRIX_INLINE uint64_t counted_value(uint64_t v, uint32_t letter, uint32_t &pointers)
 {
     if (letter == 's' && !(pointers & 1))
@@ -331,6 +330,10 @@ KESTRIX_INLINE uint64_t counted_value(uint64_t v, uint32_t letter, uint32_t &poi
     return v;
 }
 
+#if defined(__OPTIMIZE_SIZE__)
+// Optimised for size the plain and the counted calls share one type, and so
+// one copy of each pass; the _array calls' values are a type of their own,
+// whose pass a program that never calls them does not link.
 struct Args {
     ArgList va;
     bool counted;
@@ -354,12 +357,51 @@ struct Args {
     }
 };
 
-// The counted calls' values from the va_list. Optimised for speed they are
-// a type of their own, so that their pass does not test `counted` at each
-// conversion; optimised for size they share the plain calls' pass.
-#if defined(__OPTIMIZE_SIZE__)
 using CountedArgs = Args;
+
+struct ArrayArgs {
+    const uint64_t *array;
+    size_t left;
+    uint32_t pointers;
+    ArrayArgs(const uint64_t *p, size_t n, uint32_t ptrs) : array(p), left(n), pointers(ptrs) {}
+    KESTRIX_INLINE bool next(uint64_t &v, uint32_t letter)
+    {
+        if (!left)
+            return false;
+        --left;
+        v = counted_value(*array++, letter, pointers);
+        return true;
+    }
+};
 #else
+// Optimised for speed the plain and the _array calls share one type, and so
+// one copy of each pass, whose values come from `array`, or from the
+// va_list when it is null (the _array calls bind one that is never read).
+// The counted values of the macros' calls are a type of their own, so that
+// their pass tests neither at each conversion.
+struct Args {
+    ArgList va;
+    bool counted;
+    const uint64_t *array;
+    size_t left;
+    uint32_t pointers;
+    explicit Args(ArgList v) : va(v), counted(false), array(nullptr), left(0), pointers(0) {}
+    Args(ArgList v, const uint64_t *p, size_t n, uint32_t ptrs)
+        : va(v), counted(true), array(p), left(n), pointers(ptrs) {}
+    KESTRIX_INLINE bool next(uint64_t &v, uint32_t letter)
+    {
+        if (!counted) {
+            v = va_arg(va, uint64_t);
+            return true;
+        }
+        if (!left)
+            return false;
+        --left;
+        v = counted_value(*array++, letter, pointers);
+        return true;
+    }
+};
+
 struct CountedArgs {
     ArgList va;
     size_t left;
@@ -375,24 +417,6 @@ struct CountedArgs {
     }
 };
 #endif
-
-// The same from an array of `left` values (the _array calls): a type of its
-// own, and so a copy of each pass of its own, which a program that never
-// calls them does not link.
-struct ArrayArgs {
-    const uint64_t *array;
-    size_t left;
-    uint32_t pointers;
-    ArrayArgs(const uint64_t *p, size_t n, uint32_t ptrs) : array(p), left(n), pointers(ptrs) {}
-    KESTRIX_INLINE bool next(uint64_t &v, uint32_t letter)
-    {
-        if (!left)
-            return false;
-        --left;
-        v = counted_value(*array++, letter, pointers);
-        return true;
-    }
-};
 
 template <class Out, class A>
 __attribute__((always_inline)) inline void pass(Out &o, const char *fmt, A &args)
