@@ -54,7 +54,7 @@
  * %s string (as with restrict); if it does, such a source is read no
  * further than the end of buf.
  *
- * The call macros pass the arguments counted, to kestrix_snprintf_array
+ * The call macros pass the arguments counted, to kestrix_snprintf_counted
  * and the like below: a conversion past the last argument reads nothing
  * and writes "(missing)", and arguments past the last conversion are not
  * read, whatever the format. With GCC and Clang, at any optimisation
@@ -120,9 +120,9 @@ KESTRIX_CHECKED_LINKED_IN long kestrix_bprintf(kestrix_flush_fn __flush, void *_
 KESTRIX_CHECKED_LINKED_IN long kestrix_vbprintf(kestrix_flush_fn __flush, void *__ctx, char *__buf, size_t __size,
                                                 const char *__fmt, va_list __args);
 
-/* The calls behind the macros: the arguments as an array of count 64-bit
- * values. A conversion past the last of them reads nothing and writes
- * "(missing)"; values past the last conversion are not read.
+/* The counted calls: the arguments as an array of count 64-bit values. A
+ * conversion past the last of them reads nothing and writes "(missing)";
+ * values past the last conversion are not read.
  *   kestrix_snprintf_array   as kestrix_snprintf
  *   kestrix_bprintf_array    as kestrix_bprintf
  *   kestrix_sprintf_array    as kestrix_sprintf: no size, returns the NUL's address
@@ -315,10 +315,10 @@ typedef const unsigned char *__kx_cuc;
  * call has arguments, and then whether one more '%' follows. Any other
  * format is checked as the call runs. Each refusal is a _Static_assert
  * whose message names the rule, as kestrix.hpp's do.
- * The reading is a list of enumeration constants, declared after the
- * call's arguments have been evaluated, so that a call nested in another's
- * argument is done with its own before the outer call declares the same
- * names:
+ * The reading is a list of enumeration constants in a block inside
+ * sizeof, which leaves no debug information and closes before the call's
+ * values are made, so that a call nested in another's argument never
+ * declares the same names where the outer call's are seen:
  *   __kxS, __kxP  the masks of the arguments that are strings, and that are
  *                 pointers of any kind
  *   __kxl         the format is a literal; __kxz its length

@@ -375,10 +375,10 @@ struct ArrayArgs {
 };
 #else
 // Optimised for speed the plain and the _array calls share one type, and so
-// one copy of each pass, whose values come from `array`, or from the
-// va_list when it is null (the _array calls bind one that is never read).
-// The counted values of the macros' calls are a type of their own, so that
-// their pass tests neither at each conversion.
+// one copy of each pass: counted values come from `array`, and the _array
+// calls bind a va_list that is never read. The macros' counted values are a
+// type of their own, read from the va_list, so that their pass tests neither
+// `counted` nor an array at each conversion.
 struct Args {
     ArgList va;
     bool counted;
