@@ -140,17 +140,52 @@ KESTRIX_CHECKED_LINKED_IN long kestrix_bprintf_array(kestrix_flush_fn __flush, v
 KESTRIX_CHECKED_LINKED_IN void kestrix_fnprintf_array(kestrix_out_fn __out, void *__ctx, const char *__fmt, size_t __count,
                                                       const uint64_t *__args, uint32_t __pointers);
 
+/* Where the calling convention passes the integer arguments past its
+ * registers in memory, in order and 8 bytes each (x86-64 System V and
+ * 64-bit Arm Linux), the counted calls below begin with as many zeros as
+ * fill those registers with their own arguments: their values then lie in
+ * the caller's frame as an array, which the library reads as the _array
+ * calls' one. KESTRIX_CHECKED_FILLn is the zeros' types for a call of n
+ * arguments before the values, KESTRIX_CHECKED_ZEROn the zeros. */
+#if defined(__x86_64__) && defined(__LP64__) && !defined(_WIN32) && !defined(__CYGWIN__)
+#define KESTRIX_CHECKED_STACKED 1
+#define KESTRIX_CHECKED_FILL4 uint64_t, uint64_t,
+#define KESTRIX_CHECKED_ZERO4 0, 0,
+#define KESTRIX_CHECKED_FILL5 uint64_t,
+#define KESTRIX_CHECKED_ZERO5 0,
+#define KESTRIX_CHECKED_FILL7
+#define KESTRIX_CHECKED_ZERO7
+#elif defined(__aarch64__) && defined(__LP64__) && !defined(__APPLE__) && !defined(_WIN32)
+#define KESTRIX_CHECKED_STACKED 1
+#define KESTRIX_CHECKED_FILL4 uint64_t, uint64_t, uint64_t, uint64_t,
+#define KESTRIX_CHECKED_ZERO4 0, 0, 0, 0,
+#define KESTRIX_CHECKED_FILL5 uint64_t, uint64_t, uint64_t,
+#define KESTRIX_CHECKED_ZERO5 0, 0, 0,
+#define KESTRIX_CHECKED_FILL7 uint64_t,
+#define KESTRIX_CHECKED_ZERO7 0,
+#else
+#define KESTRIX_CHECKED_STACKED 0
+#define KESTRIX_CHECKED_FILL4
+#define KESTRIX_CHECKED_ZERO4
+#define KESTRIX_CHECKED_FILL5
+#define KESTRIX_CHECKED_ZERO5
+#define KESTRIX_CHECKED_FILL7
+#define KESTRIX_CHECKED_ZERO7
+#endif
+
 /* The same, with the count values following as the plain calls take them:
  * what the macros call, since values passed so live for the call alone.
  * kestrix_vbprintf_counted takes them as a va_list. */
-KESTRIX_CHECKED_LINKED_IN size_t kestrix_snprintf_counted(char *__buf, size_t __size, const char *__fmt, size_t __count,
-                                                          uint32_t __pointers, ...);
-KESTRIX_CHECKED_LINKED_IN long kestrix_bprintf_counted(kestrix_flush_fn __flush, void *__ctx, char *__buf, size_t __size,
-                                                       const char *__fmt, size_t __count, uint32_t __pointers, ...);
+KESTRIX_CHECKED_LINKED_IN size_t kestrix_snprintf_counted(KESTRIX_CHECKED_FILL5 char *__buf, size_t __size,
+                                                          const char *__fmt, size_t __count, uint32_t __pointers, ...);
+KESTRIX_CHECKED_LINKED_IN long kestrix_bprintf_counted(KESTRIX_CHECKED_FILL7 kestrix_flush_fn __flush, void *__ctx,
+                                                       char *__buf, size_t __size, const char *__fmt, size_t __count,
+                                                       uint32_t __pointers, ...);
 KESTRIX_CHECKED_LINKED_IN long kestrix_vbprintf_counted(kestrix_flush_fn __flush, void *__ctx, char *__buf,
                                                         size_t __size, const char *__fmt, size_t __count,
                                                         uint32_t __pointers, va_list __args);
-KESTRIX_CHECKED_LINKED_IN void kestrix_fnprintf_counted(kestrix_out_fn __out, void *__ctx, const char *__fmt,
+KESTRIX_CHECKED_LINKED_IN void kestrix_fnprintf_counted(KESTRIX_CHECKED_FILL5 kestrix_out_fn __out, void *__ctx,
+                                                        const char *__fmt,
                                                         size_t __count, uint32_t __pointers, ...);
 
 #ifdef __cplusplus
@@ -798,13 +833,14 @@ typedef const unsigned char *__kx_cuc;
 #define KESTRIX_CHECKED_SPRINTF(b, buf, ...)                                                              \
     __extension__({                                                                                        \
         char *const b = buf;                                                                               \
-        b + KESTRIX_CHECKED_CALL(__COUNTER__, 0, kestrix_snprintf_counted, (b, SIZE_MAX, ), __VA_ARGS__); \
+        b + KESTRIX_CHECKED_CALL(__COUNTER__, 0, kestrix_snprintf_counted, (KESTRIX_CHECKED_ZERO5 b, SIZE_MAX, ), \
+                                 __VA_ARGS__);                                                                     \
     })
 #else
 #define KESTRIX_SPRINTF(buf, ...) kestrix_sprintf_array((buf), KESTRIX_COUNTED(__VA_ARGS__))
 #endif
 #define KESTRIX_FNPRINTF(out, ctx, ...) \
-    KESTRIX_CHECKED_CALL(__COUNTER__, 0, kestrix_fnprintf_counted, ((out), (ctx), ), __VA_ARGS__)
+    KESTRIX_CHECKED_CALL(__COUNTER__, 0, kestrix_fnprintf_counted, (KESTRIX_CHECKED_ZERO5 (out), (ctx), ), __VA_ARGS__)
 /* A size that is a pointer is the format: the size was left out. That is
  * refused first, alone, and the call is then made with "" for its format. */
 #if defined(__GNUC__)
@@ -813,15 +849,17 @@ typedef const unsigned char *__kx_cuc;
     __extension__({                                                                                          \
         _Static_assert(!KESTRIX_CHECKED_NOT_A_SIZE(size), "kestrix: the_size_is_missing_KESTRIX_SNPRINTF_takes_buf_size_fmt"); \
         KESTRIX_CHECKED_CALL(__COUNTER__, KESTRIX_CHECKED_NOT_A_SIZE(size), kestrix_snprintf_counted,          \
-                             ((buf), __builtin_choose_expr(KESTRIX_CHECKED_NOT_A_SIZE(size), (size_t)0, (size)), ), \
+                             (KESTRIX_CHECKED_ZERO5 (buf),                                                   \
+                              __builtin_choose_expr(KESTRIX_CHECKED_NOT_A_SIZE(size), (size_t)0, (size)), ), \
                              __VA_ARGS__);                                                                   \
     })
 #else
 #define KESTRIX_SNPRINTF(buf, size, ...) \
-    KESTRIX_CHECKED_CALL(__COUNTER__, 0, kestrix_snprintf_counted, ((buf), (size), ), __VA_ARGS__)
+    KESTRIX_CHECKED_CALL(__COUNTER__, 0, kestrix_snprintf_counted, (KESTRIX_CHECKED_ZERO5 (buf), (size), ), __VA_ARGS__)
 #endif
 #define KESTRIX_BPRINTF(flush, ctx, buf, size, ...) \
-    KESTRIX_CHECKED_CALL(__COUNTER__, 0, kestrix_bprintf_counted, ((flush), (ctx), (buf), (size), ), __VA_ARGS__)
+    KESTRIX_CHECKED_CALL(__COUNTER__, 0, kestrix_bprintf_counted, (KESTRIX_CHECKED_ZERO7 (flush), (ctx), (buf), (size), ), \
+                         __VA_ARGS__)
 #endif
 
 #endif /* KESTRIX_CHECKED_H */

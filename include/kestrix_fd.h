@@ -78,11 +78,14 @@ extern "C" {
 KESTRIX_CHECKED_LINKED_IN long kestrix_dprintf(int __fd, const char *__fmt, ...);
 KESTRIX_CHECKED_LINKED_IN long kestrix_vdprintf(int __fd, const char *__fmt, va_list __args);
 /* The arguments counted, as kestrix_checked.h's kestrix_snprintf_array and
- * kestrix_snprintf_counted take them; KESTRIX_DPRINTF calls the second. */
+ * kestrix_snprintf_counted take them; KESTRIX_DPRINTF calls the second,
+ * declared with the macro's header. */
 KESTRIX_CHECKED_LINKED_IN long kestrix_dprintf_array(int __fd, const char *__fmt, size_t __count, const uint64_t *__args,
                                                     uint32_t __pointers);
-KESTRIX_CHECKED_LINKED_IN long kestrix_dprintf_counted(int __fd, const char *__fmt, size_t __count, uint32_t __pointers,
-                                                      ...);
+#if defined(KESTRIX_CHECKED_FILL4)
+KESTRIX_CHECKED_LINKED_IN long kestrix_dprintf_counted(KESTRIX_CHECKED_FILL4 int __fd, const char *__fmt, size_t __count,
+                                                      uint32_t __pointers, ...);
+#endif
 
 #ifdef __cplusplus
 }
@@ -92,7 +95,7 @@ KESTRIX_CHECKED_LINKED_IN long kestrix_dprintf_counted(int __fd, const char *__f
 #define KESTRIX_DPRINTF(fd, ...) kestrix_dprintf((fd), KESTRIX_WIDEN(__VA_ARGS__))
 #elif defined(KESTRIX_WIDEN)
 #define KESTRIX_DPRINTF(fd, ...) \
-    KESTRIX_CHECKED_CALL(__COUNTER__, 0, kestrix_dprintf_counted, ((fd), ), __VA_ARGS__)
+    KESTRIX_CHECKED_CALL(__COUNTER__, 0, kestrix_dprintf_counted, (KESTRIX_CHECKED_ZERO4 (fd), ), __VA_ARGS__)
 #endif
 
 #endif /* KESTRIX_FD_H */

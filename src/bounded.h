@@ -330,6 +330,28 @@ KESTRIX_INLINE uint64_t counted_value(uint64_t v, uint32_t letter, uint32_t &poi
     return v;
 }
 
+#if defined(KESTRIX_CHECKED_STACKED) && KESTRIX_CHECKED_STACKED
+// The macros' counted values, where kestrix_checked.h's zeros have filled
+// the argument registers: in the caller's frame in order, 8 bytes each, at
+// the address the va_list holds for its next value in memory, its first
+// field on 64-bit Arm and its third, after two 4-byte offsets, on x86-64.
+// `va` is the address of a va_list that va_start has begun.
+KESTRIX_INLINE const uint64_t *stacked(const void *va)
+{
+#if defined(__x86_64__)
+    const size_t at = 8;
+#else
+    const size_t at = 0;
+#endif
+    // Read through a type that may alias the va_list's own, and not with
+    // memcpy, which an unoptimised build would call.
+    struct __attribute__((may_alias)) Field {
+        const uint64_t *values;
+    };
+    return reinterpret_cast<const Field *>(static_cast<const char *>(va) + at)->values;
+}
+#endif
+
 #if defined(__OPTIMIZE_SIZE__)
 // Optimised for size the plain and the counted calls share one type, and so
 // one copy of each pass; the _array calls' values are a type of their own,

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "kestrix_fd.h"
+#include "bounded.h"
 
 namespace {
 
@@ -110,14 +111,21 @@ extern "C" long kestrix_dprintf_array(int fd, const char *fmt, size_t count, con
     return finish(kestrix_bprintf_array(write_piece, &d, buf, sizeof buf, fmt, count, args, pointers), d, saved);
 }
 
-extern "C" long kestrix_dprintf_counted(int fd, const char *fmt, size_t count, uint32_t pointers, ...)
+extern "C" long kestrix_dprintf_counted(KESTRIX_CHECKED_FILL4 int fd, const char *fmt, size_t count, uint32_t pointers,
+                                        ...)
 {
     const int saved = errno;
     char buf[KESTRIX_FD_BUFFER];
     Descriptor d = {fd, 0};
     va_list args;
     va_start(args, pointers);
+#if KESTRIX_CHECKED_STACKED && !defined(__OPTIMIZE_SIZE__)
+    // As kestrix_snprintf_counted: the values are an array in memory.
+    const long length = kestrix_bprintf_array(write_piece, &d, buf, sizeof buf, fmt, count,
+                                              kestrix_bounded::stacked(&args), pointers);
+#else
     const long length = kestrix_vbprintf_counted(write_piece, &d, buf, sizeof buf, fmt, count, pointers, args);
+#endif
     va_end(args);
     return finish(length, d, saved);
 }

@@ -7,8 +7,8 @@
 // libkestrix.a and, for programs linked with libkestrix.so, in
 // libkestrix_nonshared.a. Each program carries one copy, whatever number of
 // its files call them.
-#include "bounded.h"
 #include "kestrix_checked.h"
+#include "bounded.h"
 
 namespace {
 
@@ -28,6 +28,17 @@ using kestrix_bounded::ArrayArgs;
 #define KESTRIX_ARRAY_ARGS(a, p, n, ptrs) \
     va_list a##_none;                     \
     Args a(a##_none, p, n, ptrs)
+#endif
+
+// The macros' values, taken from `va` once va_start has begun it: where
+// they lie in memory as an array, optimised for speed the _array calls'
+// pass reads them there, and so the macros, the plain and the _array calls
+// share one copy of it.
+#if KESTRIX_CHECKED_STACKED && !defined(__OPTIMIZE_SIZE__)
+using kestrix_bounded::stacked;
+#define KESTRIX_COUNTED_ARGS(a, va, n, ptrs) KESTRIX_ARRAY_ARGS(a, stacked(&va), n, ptrs)
+#else
+#define KESTRIX_COUNTED_ARGS(a, va, n, ptrs) CountedArgs a(va, n, ptrs)
 #endif
 
 #if defined(__OPTIMIZE_SIZE__)
@@ -291,12 +302,13 @@ extern "C" char *kestrix_sprintf_array(char *buf, const char *fmt, size_t count,
 
 // The macros' calls: the values follow the format as the plain calls take
 // them, 64 bits each, with their count and which of them are pointers.
-extern "C" size_t kestrix_snprintf_counted(char *buf, size_t size, const char *fmt, size_t count, uint32_t pointers,
-                                           ...)
+// Each begins with kestrix_checked.h's zeros, where it has any.
+extern "C" size_t kestrix_snprintf_counted(KESTRIX_CHECKED_FILL5 char *buf, size_t size, const char *fmt, size_t count,
+                                           uint32_t pointers, ...)
 {
     va_list args;
     va_start(args, pointers);
-    CountedArgs a(args, count, pointers);
+    KESTRIX_COUNTED_ARGS(a, args, count, pointers);
     const size_t length = bounded(buf, size, fmt, a);
     va_end(args);
     return length;
@@ -413,12 +425,12 @@ extern "C" long kestrix_vbprintf_counted(kestrix_flush_fn flush, void *ctx, char
     return pieces(flush, ctx, buf, size, fmt, a);
 }
 
-extern "C" long kestrix_bprintf_counted(kestrix_flush_fn flush, void *ctx, char *buf, size_t size, const char *fmt,
-                                        size_t count, uint32_t pointers, ...)
+extern "C" long kestrix_bprintf_counted(KESTRIX_CHECKED_FILL7 kestrix_flush_fn flush, void *ctx, char *buf, size_t size,
+                                        const char *fmt, size_t count, uint32_t pointers, ...)
 {
     va_list args;
     va_start(args, pointers);
-    CountedArgs a(args, count, pointers);
+    KESTRIX_COUNTED_ARGS(a, args, count, pointers);
     const long length = pieces(flush, ctx, buf, size, fmt, a);
     va_end(args);
     return length;
@@ -462,12 +474,12 @@ extern "C" void kestrix_fnprintf_array(kestrix_out_fn out, void *ctx, const char
     through_sink(out, ctx, fmt, a);
 }
 
-extern "C" void kestrix_fnprintf_counted(kestrix_out_fn out, void *ctx, const char *fmt, size_t count,
-                                         uint32_t pointers, ...)
+extern "C" void kestrix_fnprintf_counted(KESTRIX_CHECKED_FILL5 kestrix_out_fn out, void *ctx, const char *fmt,
+                                         size_t count, uint32_t pointers, ...)
 {
     va_list args;
     va_start(args, pointers);
-    CountedArgs a(args, count, pointers);
+    KESTRIX_COUNTED_ARGS(a, args, count, pointers);
     through_sink(out, ctx, fmt, a);
     va_end(args);
 }
