@@ -59,6 +59,8 @@ struct Small {
     uintptr_t start;        // the buffer's address
     uintptr_t limit;        // the buffer's end, or 0 when there is no buffer
     size_t length;          // bytes made, up to SIZE_MAX
+    kestrix_out_fn out;     // the caller's sink, which takes every byte when there is no buffer
+    void *ctx;              // its context
 
     // As Bounded's below: a source that starts below the buffer's end is
     // read no further than that end, and the format not where the output
@@ -78,10 +80,12 @@ struct Small {
 };
 
 // The walk's sink; ctx is its Small. A byte is stored only where the room
-// is checked, here.
+// is checked, here; through a caller's sink, it goes there as it is.
 KESTRIX_BOUNDED_ONE_COPY void store(void *ctx, int32_t c)
 {
     Small &o = *static_cast<Small *>(ctx);
+    if (o.out)
+        return o.out(o.ctx, c);
     if (address(o.d) != o.end)
         *o.d++ = static_cast<char>(c);
     o.length += o.length != SIZE_MAX;
@@ -143,10 +147,15 @@ struct Into {
     KESTRIX_INLINE void unknown() { store(&o, '?'); }
 };
 
+// The walk of the bounded calls and, with no buffer, of the calls through
+// a sink, `out`.
 template <class A>
-KESTRIX_BOUNDED_ONE_COPY size_t bounded(char *buf, size_t size, const char *fmt, A &args)
+KESTRIX_BOUNDED_ONE_COPY size_t bounded(char *buf, size_t size, const char *fmt, A &args, kestrix_out_fn out = nullptr,
+                                        void *ctx = nullptr)
 {
     Small o;
+    o.out = out;
+    o.ctx = ctx;
     o.length = 0;
     o.d = buf;
     o.start = address(buf);
@@ -445,6 +454,11 @@ namespace {
 template <class A>
 __attribute__((always_inline)) inline void through_sink(kestrix_out_fn out, void *ctx, const char *fmt, A &args)
 {
+#if defined(__OPTIMIZE_SIZE__)
+    // Optimised for size, the bounded calls' walk, with no buffer: a
+    // firmware that calls both carries one walk.
+    bounded(static_cast<char *>(nullptr), 0, fmt, args, out, ctx);
+#else
     conv::Emit e = {out, ctx};
     for (const unsigned char *p = reinterpret_cast<const unsigned char *>(fmt);; p += 2) {
         uint32_t c;
@@ -463,6 +477,7 @@ __attribute__((always_inline)) inline void through_sink(kestrix_out_fn out, void
         else
             kestrix_str(out, ctx, conv::kMissing);
     }
+#endif
 }
 
 } // namespace

@@ -82,6 +82,13 @@ struct text {
     size_t len;
 };
 
+static int32_t last_char;
+static void keep_char(void *ctx, int32_t c)
+{
+    (void)ctx;
+    last_char = c;
+}
+
 static void to_text(void *ctx, int32_t c)
 {
     struct text *t = (struct text *)ctx;
@@ -395,6 +402,10 @@ static void bounded(void)
         check(got == 9, __LINE__, "measuring", "", "9");
         got = KESTRIX_SNPRINTF(small, sizeof small, "%c%c", 0x41, 0x142);
         check(got == 2 && !strcmp(small, "AB"), __LINE__, "%c", small, "AB");
+        /* A sink gets %c's 32 bits as they are. */
+        last_char = 0;
+        KESTRIX_FNPRINTF(keep_char, (void *)0, "%c", 0x1F600);
+        check(last_char == 0x1F600, __LINE__, "KESTRIX_FNPRINTF %c", "", "0x1F600");
     }
     /* A source inside the buffer, which the output overwrites as it is
      * read, is read no further than the buffer's end: a %s string, and a
