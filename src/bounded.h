@@ -330,12 +330,15 @@ KESTRIX_INLINE uint64_t counted_value(uint64_t v, uint32_t letter, uint32_t &poi
     return v;
 }
 
-#if defined(KESTRIX_CHECKED_STACKED) && KESTRIX_CHECKED_STACKED
 // The macros' counted values, where kestrix_checked.h's zeros have filled
 // the argument registers: in the caller's frame in order, 8 bytes each, at
 // the address the va_list holds for its next value in memory, its first
 // field on 64-bit Arm and its third, after two 4-byte offsets, on x86-64.
-// `va` is the address of a va_list that va_start has begun.
+// `va` is the address of a va_list that va_start has begun. Optimised for
+// speed the calls read them there as an array (KESTRIX_BOUNDED_STACKED);
+// optimised for size, with va_arg, which shares the plain calls' pass.
+#if defined(KESTRIX_CHECKED_STACKED) && KESTRIX_CHECKED_STACKED && !defined(__OPTIMIZE_SIZE__)
+#define KESTRIX_BOUNDED_STACKED 1
 KESTRIX_INLINE const uint64_t *stacked(const void *va)
 {
 #if defined(__x86_64__)
@@ -398,9 +401,11 @@ struct ArrayArgs {
 #else
 // Optimised for speed the plain and the _array calls share one type, and so
 // one copy of each pass: counted values come from `array`, and the _array
-// calls bind a va_list that is never read. The macros' counted values are a
-// type of their own, read from the va_list, so that their pass tests neither
-// `counted` nor an array at each conversion.
+// calls bind a va_list that is never read. So do the macros' calls where
+// their values lie in memory as an array (stacked() above). Elsewhere, and
+// for kestrix_vbprintf_counted, counted values are a type of their own,
+// read from the va_list, so that their pass tests neither `counted` nor an
+// array at each conversion.
 struct Args {
     ArgList va;
     bool counted;

@@ -119,7 +119,7 @@ extern "C" long kestrix_dprintf_counted(KESTRIX_CHECKED_FILL4 int fd, const char
     Descriptor d = {fd, 0};
     va_list args;
     va_start(args, pointers);
-#if KESTRIX_CHECKED_STACKED && !defined(__OPTIMIZE_SIZE__)
+#if defined(KESTRIX_BOUNDED_STACKED)
     // As kestrix_snprintf_counted: the values are an array in memory.
     const long length = kestrix_bprintf_array(write_piece, &d, buf, sizeof buf, fmt, count,
                                               kestrix_bounded::stacked(&args), pointers);

@@ -34,7 +34,7 @@ using kestrix_bounded::ArrayArgs;
 // they lie in memory as an array, optimised for speed the _array calls'
 // pass reads them there, and so the macros, the plain and the _array calls
 // share one copy of it.
-#if KESTRIX_CHECKED_STACKED && !defined(__OPTIMIZE_SIZE__)
+#if defined(KESTRIX_BOUNDED_STACKED)
 using kestrix_bounded::stacked;
 #define KESTRIX_COUNTED_ARGS(a, va, n, ptrs) KESTRIX_ARRAY_ARGS(a, stacked(&va), n, ptrs)
 #else
