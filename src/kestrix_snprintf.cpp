@@ -44,32 +44,48 @@ using kestrix_bounded::stacked;
 #if defined(__OPTIMIZE_SIZE__)
 // Optimised for size, the bounded calls walk the format one byte at a time:
 // each byte of the format's text and of a %s string is read, then handed
-// to store(), which stores it while the buffer has room and counts it; the
-// digits come from the routines kestrix_dec and kestrix_hex share
-// (conversions.h), with store() as their sink and bounded_str() in place
-// of kestrix_str, so that no function of the library is reached. The
+// to O::store(), which stores it while the buffer has room and counts it;
+// the digits come from the routines kestrix_dec and kestrix_hex share
+// (conversions.h), with O::store() as their sink and O::str() in place of
+// kestrix_str, so that no function of the library is reached. The
 // bounds are those of the pass in bounded.h, kept the same way: the
 // buffer's end as an address, sources read no further than the buffer's
-// end, the format no further than the output has left unwritten.
-struct Small {
+// end, the format no further than the output has left unwritten. The walk
+// is a template of its store, Small or Pieces below, so that a firmware
+// that calls only one of them carries one walk, and only its store.
+
+// What the walk keeps, whichever its store.
+struct Walk {
     const unsigned char *p; // the format's next byte
     size_t left;            // bytes of the format that may still be read
-    char *d;                // where the next byte is stored; it stays at end once the buffer is full
-    uintptr_t end;          // where the closing NUL goes
+    char *d;                // where the next byte is stored
+    uintptr_t end;          // the end of the room
     uintptr_t start;        // the buffer's address
-    uintptr_t limit;        // the buffer's end, or 0 when there is no buffer
     size_t length;          // bytes made, up to SIZE_MAX
-    kestrix_out_fn out;     // the caller's sink, which takes every byte when there is no buffer
-    void *ctx;              // its context
 
-    // As Bounded's below: a source that starts below the buffer's end is
-    // read no further than that end, and the format not where the output
-    // has written (below the buffer, not past its start).
-    size_t readable(const unsigned char *q) const
+    // A source that starts below the buffer's end, `limit`, is read no
+    // further than that end: past it lies only what the output has made.
+    static size_t readable_to(const unsigned char *q, uintptr_t limit)
     {
         const uintptr_t at = address(q);
         return at < limit ? static_cast<size_t>(limit - at) : SIZE_MAX;
     }
+};
+
+// The bounded calls' store: d stays at end, where the closing NUL goes,
+// once the buffer is full.
+struct Small : Walk {
+    uintptr_t limit;    // the buffer's end, or 0 when there is no buffer
+    kestrix_out_fn out; // the caller's sink, which takes every byte when there is no buffer
+    void *ctx;          // its context
+
+    // kestrix_str's place for the digits (below).
+    static constexpr bool kStops = false;
+    static void str(kestrix_out_fn, void *ctx, const char *s);
+
+    // As Bounded's below: the format is not read where the output has
+    // written (below the buffer, not past its start).
+    size_t readable(const unsigned char *q) const { return readable_to(q, limit); }
     size_t format_readable(const unsigned char *q) const
     {
         const uintptr_t at = address(q);
@@ -77,37 +93,104 @@ struct Small {
             return SIZE_MAX;
         return at < start ? static_cast<size_t>(start - at) : 0;
     }
+
+    // The walk's sink; ctx is its Small. A byte is stored only where the
+    // room is checked, here; through a caller's sink, it goes there as it is.
+    static KESTRIX_BOUNDED_ONE_COPY void store(void *ctx, int32_t c)
+    {
+        Small &o = *static_cast<Small *>(ctx);
+        if (o.out)
+            return o.out(o.ctx, c);
+        if (address(o.d) != o.end)
+            *o.d++ = static_cast<char>(c);
+        if (const size_t n = o.length + 1) // up to SIZE_MAX
+            o.length = n;
+    }
 };
 
-// The walk's sink; ctx is its Small. A byte is stored only where the room
-// is checked, here; through a caller's sink, it goes there as it is.
-KESTRIX_BOUNDED_ONE_COPY void store(void *ctx, int32_t c)
-{
-    Small &o = *static_cast<Small *>(ctx);
-    if (o.out)
-        return o.out(o.ctx, c);
-    if (address(o.d) != o.end)
-        *o.d++ = static_cast<char>(c);
-    o.length += o.length != SIZE_MAX;
-}
+// Output in pieces: the buffer is start..end, all of it, and is handed to
+// flush each time it is full, when the next byte is due, so that no piece
+// is empty and every piece but the last has the buffer's size. A flush
+// that fails stops the walk: nothing more is stored, flushed or read.
+struct Pieces : Walk {
+    char held;              // the byte that is due while the buffer is flushed
+    kestrix_flush_fn flush; // null once a flush has failed
+    void *fctx;
+    const unsigned char *str_at; // a string being copied
+    size_t str_left;             // bytes of it that may still be read
+
+    static constexpr bool kStops = true;
+    static void str(kestrix_out_fn, void *ctx, const char *s);
+
+    // The format is read only where the output has not written: until the
+    // first flush, the buffer at and past the output's position; after it,
+    // none of the buffer, every byte of which has been written over. The
+    // bytes made are those written, and after the first flush more than
+    // the buffer holds.
+    size_t readable(const unsigned char *q) const { return readable_to(q, end); }
+    size_t format_readable(const unsigned char *q) const
+    {
+        const uintptr_t at = address(q);
+        if (at >= end)
+            return SIZE_MAX;
+        if (at < start)
+            return static_cast<size_t>(start - at);
+        return at - start >= length ? SIZE_MAX : 0;
+    }
+
+    // Hands the buffer up to d to flush, and empties it; false, and stopped
+    // from then on, where flush fails or already has.
+    KESTRIX_INLINE bool drain()
+    {
+        char *buf = reinterpret_cast<char *>(start);
+        if (flush && flush(fctx, buf, room(buf, address(d))) == 0) {
+            d = reinterpret_cast<char *>(start); // read again: nothing kept across the call
+            return true;
+        }
+        // Nothing more of the format or of a string is read.
+        flush = nullptr;
+        left = str_left = 0;
+        return false;
+    }
+
+    static KESTRIX_BOUNDED_ONE_COPY void store(void *ctx, int32_t c)
+    {
+        Pieces &o = *static_cast<Pieces *>(ctx);
+        // The byte waits in o, not in a register the call must keep.
+        o.held = static_cast<char>(c);
+        if (address(o.d) == o.end && !o.drain())
+            return;
+        *o.d++ = o.held;
+        if (const size_t n = o.length + 1) // up to SIZE_MAX
+            o.length = n;
+    }
+};
 
 // Stores the bytes from `from` up to the first NUL or stop byte, reading at
 // most `left`; returns that byte, or NUL when `left` ran out first.
-KESTRIX_BOUNDED_ONE_COPY uint32_t copy(Small &o, const unsigned char *&from, uint32_t stop, size_t &left)
+template <class O>
+KESTRIX_BOUNDED_ONE_COPY uint32_t copy(O &o, const unsigned char *&from, uint32_t stop, size_t &left)
 {
-    for (;; ++from, --left) {
+    for (;;) {
         if (!left)
             return '\0';
         const uint32_t c = *from;
         if (c == '\0' || c == stop)
             return c;
-        store(&o, static_cast<int32_t>(c));
+        // In pieces, past the byte before it is stored: a store that stops
+        // the walk leaves `left` at 0.
+        if (O::kStops)
+            ++from, --left;
+        O::store(&o, static_cast<int32_t>(c));
+        if (!O::kStops)
+            ++from, --left;
     }
 }
 
 // The format's text up to its next conversion that takes an argument,
 // whose letter it returns; 0 at the end (a lone '%' there included).
-KESTRIX_INLINE uint32_t next(Small &o)
+template <class O>
+KESTRIX_INLINE uint32_t next(O &o)
 {
     for (;;) {
         const size_t unwritten = o.format_readable(o.p);
@@ -122,30 +205,58 @@ KESTRIX_INLINE uint32_t next(Small &o)
         o.left -= 2;
         if (letter != '%')
             return letter;
-        store(&o, '%');
+        O::store(&o, '%');
     }
 }
 
 // kestrix_str's place for the digits: a string copied where it lies, read
 // no further than the bound allows. The digits are made on the stack,
 // which the caller's buffer does not overlap.
-void bounded_str(kestrix_out_fn, void *ctx, const char *s)
+void Small::str(kestrix_out_fn, void *ctx, const char *s)
 {
     Small &o = *static_cast<Small *>(ctx);
     const unsigned char *q = conv::string(s);
     size_t left = o.readable(q);
     copy(o, q, '\0', left);
 }
+// In pieces, where a flush that fails must stop the copy, the string's
+// place and what is left of it are kept in the walk.
+void Pieces::str(kestrix_out_fn, void *ctx, const char *s)
+{
+    Pieces &o = *static_cast<Pieces *>(ctx);
+    o.str_at = conv::string(s);
+    o.str_left = o.readable(o.str_at);
+    copy(o, o.str_at, '\0', o.str_left);
+}
 
 // The conversion table of conversions.h, applied into the walk's sink.
+template <class O>
 struct Into {
-    Small &o;
-    KESTRIX_INLINE void dec(uint64_t v, int32_t is_signed) { conv::dec_then(store, &o, v, is_signed, bounded_str); }
-    KESTRIX_INLINE void hex(uint64_t v, int32_t nbytes) { conv::hex_then(store, &o, v, nbytes, bounded_str); }
-    KESTRIX_INLINE void str(const char *s) { bounded_str(store, &o, s); }
-    KESTRIX_INLINE void chr(int32_t c) { store(&o, c); }
-    KESTRIX_INLINE void unknown() { store(&o, '?'); }
+    O &o;
+    KESTRIX_INLINE void dec(uint64_t v, int32_t is_signed)
+    {
+        conv::dec_then(O::store, &o, v, is_signed, O::str);
+    }
+    KESTRIX_INLINE void hex(uint64_t v, int32_t nbytes) { conv::hex_then(O::store, &o, v, nbytes, O::str); }
+    KESTRIX_INLINE void str(const char *s) { O::str(O::store, &o, s); }
+    KESTRIX_INLINE void chr(int32_t c) { O::store(&o, c); }
+    KESTRIX_INLINE void unknown() { O::store(&o, '?'); }
 };
+
+template <class O, class A>
+KESTRIX_INLINE void walk(O &o, const char *fmt, A &args)
+{
+    o.p = reinterpret_cast<const unsigned char *>(fmt);
+    o.left = o.readable(o.p);
+    Into<O> t{o};
+    while (const uint32_t letter = next(o)) {
+        uint64_t v;
+        if (args.next(v, letter))
+            conv::apply(t, letter, v);
+        else
+            t.str(conv::kMissing);
+    }
+}
 
 // The walk of the bounded calls and, with no buffer, of the calls through
 // a sink, `out`.
@@ -167,19 +278,41 @@ KESTRIX_BOUNDED_ONE_COPY size_t bounded(char *buf, size_t size, const char *fmt,
         o.end = o.start + usable;
         o.limit = o.end + (usable < most);
     }
-    o.p = reinterpret_cast<const unsigned char *>(fmt);
-    o.left = o.readable(o.p);
-    Into t{o};
-    while (const uint32_t letter = next(o)) {
-        uint64_t v;
-        if (args.next(v, letter))
-            conv::apply(t, letter, v);
-        else
-            t.str(conv::kMissing);
-    }
+    walk(o, fmt, args);
     if (o.limit)
         *o.d = '\0';
     return o.length;
+}
+
+// The walk in pieces, behind kestrix_bprintf and the calls like it.
+template <class A>
+KESTRIX_BOUNDED_ONE_COPY long pieces(kestrix_flush_fn flush, void *ctx, char *buf, size_t size, const char *fmt,
+                                     A &args)
+{
+    // A size past the end of the address space reaches only to that end;
+    // a buffer with no byte before it is refused with the null one.
+    const size_t most = buf ? static_cast<size_t>(UINTPTR_MAX - address(buf)) : 0;
+    const size_t usable = size < most ? size : most;
+    if (!usable)
+        return -1;
+    Pieces o;
+    o.flush = flush;
+    o.fctx = ctx;
+    o.length = 0;
+    o.d = buf;
+    o.start = address(buf);
+    o.end = o.start + usable;
+    walk(o, fmt, args);
+    if (!o.flush)
+        return -1;
+    // The rest, from the walk's own copy of the buffer's address: nothing
+    // of the call's is kept across the walk.
+    char *const at = reinterpret_cast<char *>(o.start);
+    const size_t rest = room(at, address(o.d));
+    if (rest && o.flush(o.fctx, at, rest) != 0)
+        return -1;
+    // Where the length is no long, all of it was flushed all the same.
+    return o.length <= (~0ul >> 1) ? static_cast<long>(o.length) : -1;
 }
 
 #else
@@ -270,61 +403,6 @@ KESTRIX_BOUNDED_ONE_COPY size_t bounded(char *buf, size_t size, const char *fmt,
     return length < SIZE_MAX ? static_cast<size_t>(length) : SIZE_MAX;
 }
 
-#endif
-
-} // namespace
-
-extern "C" size_t kestrix_vsnprintf(char *buf, size_t size, const char *fmt, va_list args)
-{
-    Args a(args);
-    return bounded(buf, size, fmt, a);
-}
-
-extern "C" size_t kestrix_snprintf(char *buf, size_t size, const char *fmt, ...)
-{
-    va_list args;
-    va_start(args, fmt);
-    Args a(args);
-    const size_t length = bounded(buf, size, fmt, a);
-    va_end(args);
-    return length;
-}
-
-extern "C" size_t kestrix_snprintf_array(char *buf, size_t size, const char *fmt, size_t count,
-                                         const uint64_t *args, uint32_t pointers)
-{
-    KESTRIX_ARRAY_ARGS(a, args, count, pointers);
-    return bounded(buf, size, fmt, a);
-}
-
-extern "C" char *kestrix_sprintf_array(char *buf, const char *fmt, size_t count, const uint64_t *args,
-                                       uint32_t pointers)
-{
-#if defined(__OPTIMIZE_SIZE__)
-    // The bounded call with no bound, in the fewest bytes.
-    return buf + kestrix_snprintf_array(buf, SIZE_MAX, fmt, count, args, pointers);
-#else
-    KESTRIX_ARRAY_ARGS(a, args, count, pointers);
-    return buf + bounded(buf, SIZE_MAX, fmt, a);
-#endif
-}
-
-// The macros' calls: the values follow the format as the plain calls take
-// them, 64 bits each, with their count and which of them are pointers.
-// Each begins with kestrix_checked.h's zeros, where it has any.
-extern "C" size_t kestrix_snprintf_counted(KESTRIX_CHECKED_FILL5 char *buf, size_t size, const char *fmt, size_t count,
-                                           uint32_t pointers, ...)
-{
-    va_list args;
-    va_start(args, pointers);
-    KESTRIX_COUNTED_ARGS(a, args, count, pointers);
-    const size_t length = bounded(buf, size, fmt, a);
-    va_end(args);
-    return length;
-}
-
-namespace {
-
 // Stores into the caller's buffer and hands it to flush each time it is
 // full, when the next byte is due, so that no piece is empty and every
 // piece but the last has the buffer's size. A flush that fails stops the
@@ -401,7 +479,58 @@ KESTRIX_BOUNDED_ONE_COPY long pieces(kestrix_flush_fn flush, void *ctx, char *bu
     return length <= (~0ul >> 1) ? static_cast<long>(length) : -1;
 }
 
+#endif
+
 } // namespace
+
+extern "C" size_t kestrix_vsnprintf(char *buf, size_t size, const char *fmt, va_list args)
+{
+    Args a(args);
+    return bounded(buf, size, fmt, a);
+}
+
+extern "C" size_t kestrix_snprintf(char *buf, size_t size, const char *fmt, ...)
+{
+    va_list args;
+    va_start(args, fmt);
+    Args a(args);
+    const size_t length = bounded(buf, size, fmt, a);
+    va_end(args);
+    return length;
+}
+
+extern "C" size_t kestrix_snprintf_array(char *buf, size_t size, const char *fmt, size_t count,
+                                         const uint64_t *args, uint32_t pointers)
+{
+    KESTRIX_ARRAY_ARGS(a, args, count, pointers);
+    return bounded(buf, size, fmt, a);
+}
+
+extern "C" char *kestrix_sprintf_array(char *buf, const char *fmt, size_t count, const uint64_t *args,
+                                       uint32_t pointers)
+{
+#if defined(__OPTIMIZE_SIZE__)
+    // The bounded call with no bound, in the fewest bytes.
+    return buf + kestrix_snprintf_array(buf, SIZE_MAX, fmt, count, args, pointers);
+#else
+    KESTRIX_ARRAY_ARGS(a, args, count, pointers);
+    return buf + bounded(buf, SIZE_MAX, fmt, a);
+#endif
+}
+
+// The macros' calls: the values follow the format as the plain calls take
+// them, 64 bits each, with their count and which of them are pointers.
+// Each begins with kestrix_checked.h's zeros, where it has any.
+extern "C" size_t kestrix_snprintf_counted(KESTRIX_CHECKED_FILL5 char *buf, size_t size, const char *fmt, size_t count,
+                                           uint32_t pointers, ...)
+{
+    va_list args;
+    va_start(args, pointers);
+    KESTRIX_COUNTED_ARGS(a, args, count, pointers);
+    const size_t length = bounded(buf, size, fmt, a);
+    va_end(args);
+    return length;
+}
 
 extern "C" long kestrix_vbprintf(kestrix_flush_fn flush, void *ctx, char *buf, size_t size, const char *fmt,
                                  va_list args)

@@ -7,6 +7,9 @@
 
 #include <random>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include "support.h"
 
 namespace {
@@ -68,13 +71,14 @@ TEST(Buffer, LongOutputIsWrittenWhole)
 
 // What kestrix_bprintf hands its flush: each piece, with the buffer it
 // came from, and the buffer as it was at each call. The call numbered
-// fail_at (from 1) returns nonzero.
+// fail_at (from 1) returns nonzero, and makes the page at `seal` unreadable.
 struct Flushed {
     std::vector<std::string> pieces;
     std::vector<const char *> from;
     std::string at_failure;
     int fail_at = 0;
     size_t size = 0;
+    char *seal = nullptr;
 
     static int32_t flush(void *ctx, const char *bytes, size_t len)
     {
@@ -84,6 +88,8 @@ struct Flushed {
         if (static_cast<int>(f->pieces.size()) != f->fail_at)
             return 0;
         f->at_failure.assign(bytes, f->size);
+        if (f->seal)
+            mprotect(f->seal, static_cast<size_t>(sysconf(_SC_PAGESIZE)), PROT_NONE);
         return 7;
     }
     std::string joined() const
@@ -198,6 +204,32 @@ TEST(Pieces, AFailedFlushStopsTheCall)
     // A last piece that fails fails the call too.
     EXPECT_EQ(kestrix_bprintf(Flushed::flush, &f, buf, 8, "abc"), -1);
     EXPECT_EQ(f.joined(), "abc");
+}
+
+// Nothing more of a string or of the format is read once a flush has
+// failed: the rest of each lies on a page that the failing flush seals.
+TEST(Pieces, NothingIsReadAfterAFailedFlush)
+{
+    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    void *map = mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(map, MAP_FAILED);
+    char *const second = static_cast<char *>(map) + page;
+    for (int what = 0; what < 2; ++what) {
+        ASSERT_EQ(mprotect(second, page, PROT_READ | PROT_WRITE), 0);
+        char *const text = second - 24; // 24 bytes before the page and 24 on it
+        std::memset(text, 'q', 48);
+        text[48] = '\0';
+        char buf[8];
+        Flushed f;
+        f.fail_at = 1;
+        f.size = sizeof buf;
+        f.seal = second;
+        const long got = what == 0 ? kestrix_bprintf(Flushed::flush, &f, buf, sizeof buf, "%s|", text)
+                                   : kestrix_bprintf(Flushed::flush, &f, buf, sizeof buf, text);
+        EXPECT_EQ(got, -1) << what;
+        EXPECT_EQ(f.pieces.size(), 1u) << what;
+    }
+    munmap(map, 2 * page);
 }
 
 // A format or a %s string in the buffer is read no further than the

@@ -105,11 +105,16 @@ TEST(Interposition, BoundedAndDescriptorCallsReachNoInterposedFunction)
     kestrix_sprintf(buf, "%u", UINT64_MAX);
     EXPECT_STREQ(buf, "18,446,744,073,709,551,615");
     // Through a sink, with counted arguments, the emitters are the library's
-    // own calls, and so the program's.
+    // own calls, and so the program's; optimised for size, the bounded
+    // calls' walk, which reaches none.
     std::string sunk;
     const uint64_t counted[] = {UINT64_MAX};
     kestrix_fnprintf_array(collect, &sunk, "%u", 1, counted, 0);
+#if defined(__OPTIMIZE_SIZE__)
+    EXPECT_EQ(sunk, "18446744073709551615");
+#else
     EXPECT_EQ(sunk, "18,446,744,073,709,551,615");
+#endif
     reset();
     const std::string whole = "18446744073709551615|-3";
     for (size_t size = 0; size <= whole.size() + 2; ++size) {
