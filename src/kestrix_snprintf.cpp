@@ -177,8 +177,10 @@ KESTRIX_BOUNDED_ONE_COPY uint32_t copy(O &o, const unsigned char *&from, uint32_
         const uint32_t c = *from;
         if (c == '\0' || c == stop)
             return c;
-        // In pieces, past the byte before it is stored: a store that stops
-        // the walk leaves `left` at 0.
+        // In pieces, past the byte before it is stored, so that a store
+        // that stops the walk leaves `left` at 0; the bounded calls'
+        // store stops nothing, and past the byte after it is a few bytes
+        // smaller on the Cortex-M3 and rv32.
         if (O::kStops)
             ++from, --left;
         O::store(&o, static_cast<int32_t>(c));
