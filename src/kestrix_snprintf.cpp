@@ -108,16 +108,21 @@ struct Small : Walk {
     }
 };
 
+// A string that the walk in pieces is copying. It comes first in Pieces,
+// so that its place is the walk's own address (a few bytes on the
+// Cortex-M0).
+struct Copying {
+    const unsigned char *str_at; // the string's next byte
+    size_t str_left;             // bytes of it that may still be read
+};
+
 // Output in pieces: the buffer is start..end, all of it, and is handed to
-// flush each time it is full, when the next byte is due, so that no piece
-// is empty and every piece but the last has the buffer's size. A flush
-// that fails stops the walk: nothing more is stored, flushed or read.
-struct Pieces : Walk {
-    char held;              // the byte that is due while the buffer is flushed
+// flush as soon as it is full, before anything more is read, so that no
+// piece is empty and every piece but the last has the buffer's size. A
+// flush that fails stops the walk: nothing more is stored, flushed or read.
+struct Pieces : Copying, Walk {
     kestrix_flush_fn flush; // null once a flush has failed
     void *fctx;
-    const unsigned char *str_at; // a string being copied
-    size_t str_left;             // bytes of it that may still be read
 
     static constexpr bool kStops = true;
     static void str(kestrix_out_fn, void *ctx, const char *s);
@@ -125,44 +130,41 @@ struct Pieces : Walk {
     // The format is read only where the output has not written: until the
     // first flush, the buffer at and past the output's position; after it,
     // none of the buffer, every byte of which has been written over. The
-    // bytes made are those written, and after the first flush more than
-    // the buffer holds.
+    // bytes made are those written, and after the first flush at least
+    // the buffer's size.
     size_t readable(const unsigned char *q) const { return readable_to(q, end); }
     size_t format_readable(const unsigned char *q) const
     {
         const uintptr_t at = address(q);
-        if (at >= end)
+        if (at >= end || (at >= start && at - start >= length))
             return SIZE_MAX;
-        if (at < start)
-            return static_cast<size_t>(start - at);
-        return at - start >= length ? SIZE_MAX : 0;
-    }
-
-    // Hands the buffer up to d to flush, and empties it; false, and stopped
-    // from then on, where flush fails or already has.
-    KESTRIX_INLINE bool drain()
-    {
-        char *buf = reinterpret_cast<char *>(start);
-        if (flush && flush(fctx, buf, room(buf, address(d))) == 0) {
-            d = reinterpret_cast<char *>(start); // read again: nothing kept across the call
-            return true;
-        }
-        // Nothing more of the format or of a string is read.
-        flush = nullptr;
-        left = str_left = 0;
-        return false;
+        return at < start ? static_cast<size_t>(start - at) : 0;
     }
 
     static KESTRIX_BOUNDED_ONE_COPY void store(void *ctx, int32_t c)
     {
         Pieces &o = *static_cast<Pieces *>(ctx);
-        // The byte waits in o, not in a register the call must keep.
-        o.held = static_cast<char>(c);
-        if (address(o.d) == o.end && !o.drain())
+        const kestrix_flush_fn f = o.flush;
+        if (!f)
             return;
-        *o.d++ = o.held;
+        // The room's end is read before the byte is stored, which as a char
+        // may alias it; the buffer's address is all that is kept across flush.
+        char *const d = o.d;
+        const uintptr_t end = o.end;
+        *d = static_cast<char>(c);
         if (const size_t n = o.length + 1) // up to SIZE_MAX
             o.length = n;
+        char *next = d + 1;
+        if (address(next) == end) {
+            next = reinterpret_cast<char *>(o.start);
+            if (f(o.fctx, next, room(next, end)) != 0) {
+                // Nothing more of the format or of a string is read.
+                o.flush = nullptr;
+                o.left = o.str_left = 0;
+                return;
+            }
+        }
+        o.d = next;
     }
 };
 

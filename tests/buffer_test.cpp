@@ -187,10 +187,11 @@ TEST(Pieces, AFailedFlushStopsTheCall)
         f.fail_at = 2;
         f.size = size;
         const long got =
-            vbprintf_via_list(Flushed::flush, &f, buf, size, "%d|%s|%x|%s", INT64_MIN, "ab", UINT64_MAX, tail.c_str());
+            vbprintf_via_list(Flushed::flush, &f, buf, size, "%d|%s%d|%x|%s", INT64_MIN, "ab", INT64_C(-5), UINT64_MAX,
+                              tail.c_str()); // at size 12 the second piece ends with the second '-'
         EXPECT_EQ(got, -1) << size;
         ASSERT_EQ(f.pieces.size(), 2u) << size;
-        EXPECT_EQ(f.pieces[0] + f.pieces[1], std::string("-9223372036854775808|ab|FFFFFFFFFFFFFFFF|" + tail)
+        EXPECT_EQ(f.pieces[0] + f.pieces[1], std::string("-9223372036854775808|ab-5|FFFFFFFFFFFFFFFF|" + tail)
                                                  .substr(0, 2 * size)) << size;
         EXPECT_EQ(std::string(buf, size), f.at_failure) << "stored into buf after the failure, size " << size;
     }
